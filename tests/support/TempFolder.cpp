@@ -1,0 +1,34 @@
+#include "tests/support/TempFolder.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+
+namespace quillet::testing {
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("quillet-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempFolder::Write(const std::string& name,
+                              const std::vector<std::uint8_t>& bytes) const {
+    const std::filesystem::path file = path_ / name;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + file.string());
+    return file.string();
+}
+
+} // namespace quillet::testing

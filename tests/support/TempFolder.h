@@ -1,0 +1,26 @@
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quillet::testing {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Writes `bytes` to a file of that name in the folder and returns its full path.
+    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace quillet::testing
