@@ -43,17 +43,5 @@ TEST(RomChecksum, SumsTheDataAfterTheHeaderMirroringItsTail) {
     EXPECT_EQ(ComputeRomChecksum(empty, 512), 0);
 }
 
-TEST(RomChecksum, ImagesWhoseChecksumWasFixedVerify) {
-    for (const std::size_t megabits : {1, 10, 12}) {
-        std::vector<std::uint8_t> rom = samples::MakeRomData(megabits * 131072, 8);
-        samples::WriteInternalHeader(rom, samples::kLoRomArea, {.title = "SIZED"});
-        samples::FixChecksum(rom, samples::kLoRomArea);
-        MemorySource source(rom);
-        const auto stored = static_cast<std::uint16_t>(rom[samples::kLoRomArea + 0x1E] |
-                                                       rom[samples::kLoRomArea + 0x1F] << 8);
-        EXPECT_EQ(ComputeRomChecksum(source, 0), stored) << megabits;
-    }
-}
-
 } // namespace
 } // namespace quillet

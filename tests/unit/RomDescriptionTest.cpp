@@ -45,17 +45,5 @@ TEST(RomDescription, SramShownOnlyForCartridgesWithSram) {
     }
 }
 
-TEST(RomDescription, FormatAndStatusTexts) {
-    SNESImageInfo info;
-    EXPECT_EQ(RomFormatText(info), "LoRom");
-    info.HiRom = true;
-    EXPECT_EQ(RomFormatText(info), "HiRom");
-    EXPECT_EQ(StatusText(0), "No SNES ROM Image has been loaded yet!");
-    EXPECT_EQ(StatusText(1), "Valid SNES ROM Image loaded and ready.");
-    EXPECT_EQ(StatusText(2), "SNES Image loaded, Unknown format, or minor errors in image.");
-    EXPECT_EQ(StatusText(3), "Image loaded, but fatal errors in ROM may prevent execution.");
-    EXPECT_EQ(StatusText(4), "");
-}
-
 } // namespace
 } // namespace quillet

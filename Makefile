@@ -1,0 +1,59 @@
+# Everything starts here: `make run` starts Quillet, `make test` runs every test of both
+# toolchains. Both install what is missing first (Debian or Ubuntu).
+
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
+
+.PHONY: all deps native win32 fuzz-build build run test test-native test-win32 test-fuzz bench fuzz format clean
+
+all: build
+
+deps:
+	@tools/install-deps
+
+native: deps
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j $(JOBS)
+
+win32: deps native
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS)
+
+fuzz-build: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+
+build: native win32
+
+# Until the main window exists this shows the analysis of the demo image from the Windows build.
+run: build
+	@tools/wine-run build/win32/bin/quillet-info.exe --verify build/native/samples/demo.smc
+
+test: build fuzz-build
+	@ctest --preset native
+	@tools/with-display ctest --preset win32
+	@ctest --preset fuzz
+
+test-native: native
+	@ctest --preset native
+
+test-win32: win32
+	@tools/with-display ctest --preset win32
+
+test-fuzz: fuzz-build
+	@ctest --preset fuzz
+
+bench: native
+	@build/native/bin/bench_analysis
+
+# A longer fuzzing session than the one the tests run.
+fuzz: fuzz-build
+	@mkdir -p build/fuzz/corpus
+	@build/fuzz/bin/fuzz_rom_analysis -max_total_time=$(FUZZ_SECONDS) -max_len=140000 build/fuzz/corpus
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf build
