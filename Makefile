@@ -46,6 +46,7 @@ test-fuzz: fuzz-build
 
 bench: native
 	@build/native/bin/bench_analysis
+	@build/native/bin/bench_libraries
 
 # A longer fuzzing session than the one the tests run.
 fuzz: fuzz-build

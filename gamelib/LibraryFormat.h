@@ -1,0 +1,55 @@
+// What the image and sound library formats share: a four-character signature, counts and sizes
+// read from untrusted files, and blocks of memory sized by them.
+#pragma once
+
+#include "base/Exceptions.h"
+#include "base/Streams.h"
+
+#include <cctype>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <span>
+#include <string>
+
+namespace quillet::gamelib {
+
+// The first four bytes against a signature, without regard to letter case.
+inline bool SignatureMatches(std::span<const std::uint8_t> bytes, const char* signature) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (std::toupper(bytes[i]) != std::toupper(static_cast<unsigned char>(signature[i])))
+            return false;
+    }
+    return true;
+}
+
+// A declared size the stream cannot hold fails as a short read would, before anything is
+// allocated for it.
+inline void RequireAvailable(TStream& stream, std::int64_t bytes) {
+    if (bytes > stream.Remaining())
+        throw EReadError();
+}
+
+// Memory for `size` bytes that are about to be overwritten; raises `failure` when there is none.
+inline std::unique_ptr<std::uint8_t[]> AllocateBlock(std::int64_t size,
+                                                     const std::string& failure) {
+    try {
+        return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        throw Exception(failure);
+    }
+}
+
+// Reserves room for `count` entries of a list; raises `failure` when there is none.
+template <typename List>
+void ReserveEntries(List& list, std::size_t count, const std::string& failure) {
+    try {
+        list.reserve(count);
+    } catch (const std::bad_alloc&) {
+        throw Exception(failure);
+    } catch (const std::length_error&) {
+        throw Exception(failure);
+    }
+}
+
+} // namespace quillet::gamelib
