@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <new>
 #include <span>
@@ -33,6 +34,9 @@ inline void RequireAvailable(TStream& stream, std::int64_t bytes) {
 // Memory for `size` bytes that are about to be overwritten; raises `failure` when there is none.
 inline std::unique_ptr<std::uint8_t[]> AllocateBlock(std::int64_t size,
                                                      const std::string& failure) {
+    // On a 32-bit system a size can be beyond what the address space could ever hold.
+    if (static_cast<std::uint64_t>(size) > std::numeric_limits<std::size_t>::max())
+        throw Exception(failure);
     try {
         return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {

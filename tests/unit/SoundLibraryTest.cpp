@@ -1,15 +1,19 @@
 #include "gamelib/mxslib.h"
 
 #include "base/FormStream.h"
+#include "gamelib/MxILib.h"
 #include "tests/support/LibraryBytes.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace quillet {
 namespace {
 
 using testing::Bytes;
+using testing::ImageLibrary;
 using testing::SoundLibrary;
 
 Bytes Saved(const TMxSounds& sounds) {
@@ -105,6 +109,62 @@ TEST(SoundLibrary, ComponentCopiesReloadsAndStoresItsSounds) {
     ReadComponent(form, restored);
     EXPECT_EQ(Saved(restored.Sounds()), Saved(lib.Sounds()));
     EXPECT_EQ(restored.FileName(), "");
+}
+
+} // namespace
+} // namespace quillet
+
+namespace quillet {
+namespace {
+
+// A library file with a given header, then endless zeros.
+class TLyingLibrary final : public TStream {
+public:
+    explicit TLyingLibrary(Bytes head) : head_(std::move(head)) {}
+    std::size_t Read(void* buffer, std::size_t count) override {
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        for (std::size_t i = 0; i < count; ++i, ++position_)
+            out[i] = position_ < static_cast<std::int64_t>(head_.size())
+                         ? head_[static_cast<std::size_t>(position_)]
+                         : 0;
+        return count;
+    }
+    std::size_t Write(const void*, std::size_t) override { return 0; }
+    std::int64_t Seek(std::int64_t offset, SeekOrigin) override { return position_ = offset; }
+    std::int64_t Size() const override { return std::numeric_limits<std::int64_t>::max(); }
+    std::int64_t Position() const override { return position_; }
+
+private:
+    Bytes head_;
+    std::int64_t position_ = 0;
+};
+
+std::string MessageLoading(TPersistent& list, TStream& stream) {
+    try {
+        if (auto* images = dynamic_cast<TMxImages*>(&list))
+            images->LoadFromStream(stream);
+        else
+            dynamic_cast<TMxSounds&>(list).LoadFromStream(stream);
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "";
+}
+
+TEST(LibraryMemory, AllocationFailuresBecomeTheLibraryMessages) {
+    TMxSounds sounds;
+    TLyingLibrary manySounds(SoundLibrary("SL10", {}, 2147483647));
+    EXPECT_EQ(MessageLoading(sounds, manySounds), "TMxSounds: GemMem Failed for FSounds");
+    EXPECT_EQ(sounds.Count(), 0);
+
+    TMxImages images;
+    TLyingLibrary manyImages(ImageLibrary("IL10", {}, 2147483647));
+    EXPECT_EQ(MessageLoading(images, manyImages), "TMxImage: GemMem Failed for FImages");
+
+    // One image of 2^40 bytes: more than any machine here will hand out.
+    TLyingLibrary hugeImage(ImageLibrary("IL10", {{1 << 20, 1 << 20, 0}}));
+    EXPECT_EQ(MessageLoading(images, hugeImage), "TMxImage: GemMem Failed for ImgHdr.Bits");
+    EXPECT_EQ(images.Count(), 0);
 }
 
 } // namespace
