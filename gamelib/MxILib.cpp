@@ -158,25 +158,4 @@ void TMxImages::DefineProperties(TFiler& filer) {
         [this](TStream& stream) { SaveToStream(stream); }, !images_.empty());
 }
 
-TMxImageLib::TMxImageLib(TComponent* owner)
-    : TComponent(owner), images_(std::make_unique<TMxImages>()) {
-}
-
-void TMxImageLib::LoadFromFile(const std::string& fileName) {
-    fileName_.clear();
-    images_->LoadFromFile(fileName);
-    fileName_ = fileName;
-}
-
-void TMxImageLib::Reload() {
-    if (fileName_.empty())
-        throw Exception("LoadFromFile must be called first");
-    LoadFromFile(std::string(fileName_));
-}
-
-void TMxImageLib::DefineProperties(TFiler& filer) {
-    TComponent::DefineProperties(filer);
-    filer.DefinePersistent("Images", *images_);
-}
-
 } // namespace quillet

@@ -5,6 +5,7 @@
 #include "base/Component.h"
 #include "base/Persistent.h"
 #include "base/Streams.h"
+#include "gamelib/LibraryComponent.h"
 
 #include <array>
 #include <cstdint>
@@ -81,27 +82,17 @@ private:
     std::vector<TMxImageHeader> images_;
 };
 
-class TMxImageLib : public TComponent {
+class TMxImageLib : public gamelib::TMxLibraryComponent<TMxImages> {
 public:
-    explicit TMxImageLib(TComponent* owner = nullptr);
+    explicit TMxImageLib(TComponent* owner = nullptr) : TMxLibraryComponent(owner) {}
     std::string ClassName() const override { return "TMxImageLib"; }
 
-    TMxImages& Images() { return *images_; }
-    const TMxImages& Images() const { return *images_; }
+    TMxImages& Images() { return OwnedList(); }
+    const TMxImages& Images() const { return OwnedList(); }
     // Copies `images` into the owned list.
-    void SetImages(const TMxImages& images) { images_->Assign(images); }
-    std::int32_t Count() const { return images_ ? images_->Count() : 0; }
+    void SetImages(const TMxImages& images) { OwnedList().Assign(images); }
 
-    void LoadFromFile(const std::string& fileName);
-    // Loads the last file again; raises when no file was loaded.
-    void Reload();
-    const std::string& FileName() const { return fileName_; }
-
-    void DefineProperties(TFiler& filer) override;
-
-private:
-    std::unique_ptr<TMxImages> images_;
-    std::string fileName_;
+    void DefineProperties(TFiler& filer) override { DefineListProperties(filer, "Images"); }
 };
 
 } // namespace quillet

@@ -131,25 +131,4 @@ void TMxSounds::DefineProperties(TFiler& filer) {
         [this](TStream& stream) { SaveToStream(stream); }, !sounds_.empty());
 }
 
-TMxSoundLib::TMxSoundLib(TComponent* owner)
-    : TComponent(owner), sounds_(std::make_unique<TMxSounds>()) {
-}
-
-void TMxSoundLib::LoadFromFile(const std::string& fileName) {
-    fileName_.clear();
-    sounds_->LoadFromFile(fileName);
-    fileName_ = fileName;
-}
-
-void TMxSoundLib::Reload() {
-    if (fileName_.empty())
-        throw Exception("LoadFromFile must be called first");
-    LoadFromFile(std::string(fileName_));
-}
-
-void TMxSoundLib::DefineProperties(TFiler& filer) {
-    TComponent::DefineProperties(filer);
-    filer.DefinePersistent("Sounds", *sounds_);
-}
-
 } // namespace quillet

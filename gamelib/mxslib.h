@@ -5,6 +5,7 @@
 #include "base/Component.h"
 #include "base/Persistent.h"
 #include "base/Streams.h"
+#include "gamelib/LibraryComponent.h"
 
 #include <array>
 #include <cstdint>
@@ -67,27 +68,17 @@ private:
     std::vector<TMxSoundHeader> sounds_;
 };
 
-class TMxSoundLib : public TComponent {
+class TMxSoundLib : public gamelib::TMxLibraryComponent<TMxSounds> {
 public:
-    explicit TMxSoundLib(TComponent* owner = nullptr);
+    explicit TMxSoundLib(TComponent* owner = nullptr) : TMxLibraryComponent(owner) {}
     std::string ClassName() const override { return "TMxSoundLib"; }
 
-    TMxSounds& Sounds() { return *sounds_; }
-    const TMxSounds& Sounds() const { return *sounds_; }
+    TMxSounds& Sounds() { return OwnedList(); }
+    const TMxSounds& Sounds() const { return OwnedList(); }
     // Copies `sounds` into the owned list.
-    void SetSounds(const TMxSounds& sounds) { sounds_->Assign(sounds); }
-    std::int32_t Count() const { return sounds_ ? sounds_->Count() : 0; }
+    void SetSounds(const TMxSounds& sounds) { OwnedList().Assign(sounds); }
 
-    void LoadFromFile(const std::string& fileName);
-    // Loads the last file again; raises when no file was loaded.
-    void Reload();
-    const std::string& FileName() const { return fileName_; }
-
-    void DefineProperties(TFiler& filer) override;
-
-private:
-    std::unique_ptr<TMxSounds> sounds_;
-    std::string fileName_;
+    void DefineProperties(TFiler& filer) override { DefineListProperties(filer, "Sounds"); }
 };
 
 } // namespace quillet
