@@ -26,9 +26,8 @@ fuzz-build: deps
 
 build: native win32
 
-# Until the main window exists this shows the analysis of the demo image from the Windows build.
 run: build
-	@tools/wine-run build/win32/bin/quillet-info.exe --verify build/native/samples/demo.smc
+	@tools/run-quillet
 
 test: build fuzz-build
 	@ctest --preset native

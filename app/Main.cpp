@@ -1,0 +1,19 @@
+// Quillet's entry: the application object, the windows in their order, and the message loop.
+#include "app/SnesForm.h"
+#include "ui/Application.h"
+
+#include <memory>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_HOTKEY_CLASS | ICC_TAB_CLASSES |
+                                                                    ICC_BAR_CLASSES |
+                                                                    ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    auto& application = quillet::ui::Application();
+    application.SetTitle("Quillet");
+    // The windows live until the program ends; the main window comes first.
+    const auto form1 = std::make_unique<quillet::app::TForm1>();
+    application.Run();
+    return 0;
+}

@@ -1,0 +1,332 @@
+#include "app/SnesForm.h"
+
+#include "app/PictureBitmaps.h"
+#include "base/Checked.h"
+#include "base/NumberFormat.h"
+
+namespace quillet::app {
+
+namespace {
+
+constexpr int kClientWidth = 433;
+constexpr int kClientHeight = 389;
+constexpr const char* kVersionTitle = "Quillet 0.0002 Pre-Alpha";
+constexpr const char* kFirstHint = "Cool picture eh?";
+
+// Shortcut numbers keep the modifiers above the key code.
+constexpr int kShortcutShift = 0x2000;
+constexpr int kShortcutCtrl = 0x4000;
+constexpr int kShortcutAlt = 0x8000;
+
+RECT Box(int left, int top, int width, int height) {
+    return {left, top, left + width, top + height};
+}
+
+ui::TBitmap GlyphBitmap(app::Glyph glyph) {
+    return ToBitmap(GlyphImage(glyph));
+}
+
+} // namespace
+
+std::uint8_t IntToModifiers(int number) {
+    std::uint8_t modifiers = 0;
+    if (number & 8)
+        modifiers |= HOTKEYF_EXT;
+    if (number & 4)
+        modifiers |= HOTKEYF_ALT;
+    if (number & 2)
+        modifiers |= HOTKEYF_CONTROL;
+    if (number & 1)
+        modifiers |= HOTKEYF_SHIFT;
+    return modifiers;
+}
+
+int ModifiersToInt(std::uint8_t modifiers) {
+    int number = 0;
+    if (modifiers & HOTKEYF_EXT)
+        number |= 8;
+    if (modifiers & HOTKEYF_ALT)
+        number |= 4;
+    if (modifiers & HOTKEYF_CONTROL)
+        number |= 2;
+    if (modifiers & HOTKEYF_SHIFT)
+        number |= 1;
+    return number;
+}
+
+TForm1::TForm1(TComponent* owner) : TForm(owner), FRomBuffer(kRomBufferSize, 0) {
+    SetName("Form1");
+    CreateControls();
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        ui::Application().HandleException(error);
+    }
+}
+
+void TForm1::CreateControls() {
+    CreateForm("Quillet", kClientWidth, kClientHeight, ui::TBorderStyle::Single,
+               {.systemMenu = true, .minimize = true, .maximize = false});
+    Font().Set("MS Sans Serif", -11);
+    SetIcon(ProgramIconHandle());
+    CreateMenu();
+
+    // Buttons below the pages, first in the Tab order.
+    struct ButtonDesign {
+        ui::TBitBtn*& button;
+        int left;
+        const char* caption;
+        app::Glyph glyph;
+    };
+    const ButtonDesign buttons[] = {{btnOpen, 168, "&Open", app::Glyph::Open},
+                                    {btnEmu, 256, "&Emulate", app::Glyph::Ok},
+                                    {btnExit, 344, "&Close", app::Glyph::Close}};
+    for (const ButtonDesign& design : buttons) {
+        design.button = &Create<ui::TBitBtn>(*this, Box(design.left, 352, 81, 30), design.caption);
+        design.button->Font().Set("Arial", -12);
+        design.button->SetGlyph(GlyphBitmap(design.glyph), 2);
+    }
+    SetDefaultButton(btnOpen);
+    SetCancelButton(btnExit);
+    btnEmu->SetEnabled(false);
+    btnEmu->SetHint("Not yet implemented");
+    btnEmu->SetShowHint(true);
+    btnExit->OnClick = [this](TComponent*) { btnExitClick(); };
+    OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
+
+    PageControl1 = &Create<ui::TPageControl>(*this, Box(8, 0, 417, 345));
+    TabSheet1 = &PageControl1->AddPage("&General");
+    TabSheet2 = &PageControl1->AddPage("&Information");
+    TabSheet3 = &PageControl1->AddPage("Emulation &Setings");
+    PageControl1->SetActivePageIndex(0);
+    PageControl1->OnChange = [this](TComponent*) { PageControl1Change(); };
+    TabSheet1->OnEnter = [this](TComponent*) { TabSheet1Enter(); };
+    TabSheet1->OnExit = [this](TComponent*) { TabSheet1Exit(); };
+
+    CreateGeneralPage();
+    CreateInformationPage();
+    CreateSettingsPage();
+
+    Timer1 = &Create<ui::TTimer>(100);
+    Timer1->OnTimer = [this](TComponent*) { Timer1Timer(); };
+}
+
+void TForm1::CreateMenu() {
+    ui::TMainMenu menu;
+    menu.AddMenu("&File", {{"&Open Game...", cmdOpenGame},
+                           {"-", 0},
+                           {"&Reset Static RAM", cmdResetStaticRam},
+                           {"-", 0},
+                           {"E&xit", cmdExit}});
+    menu.AddMenu("&Help", {{"&About...", cmdAbout}});
+    SetMenu(menu.Release());
+    OnMenuCommand = [this](int command) {
+        if (command == cmdExit)
+            btnExitClick();
+        // "Reset Static RAM" does nothing yet: there is no emulation whose RAM it could reset.
+    };
+}
+
+void TForm1::CreateGeneralPage() {
+    ui::TTabSheet& page = *TabSheet1;
+    ProgramIcon = &Create<ui::TImage>(page, Box(8, 8, 76, 35));
+    ProgramIcon->SetHint(kFirstHint);
+    ProgramIcon->SetShowHint(true);
+    Label1 = &Create<ui::TLabel>(page, 88, 9, kVersionTitle, SIZE{288, 29});
+    Label1->Font().Set("Times New Roman", -25, ui::FontStyle::Bold);
+    Create<ui::TBevel>(page, Box(8, 48, 393, 3));
+
+    struct Row {
+        const char* label;
+        int top;
+        ui::TEdit*& field;
+    };
+    const Row rows[] = {{"Filename:", 64, FilenameEdit},
+                        {"DOS Size:", 88, DOSSizeEdit},
+                        {"File Format:", 112, edtFileFmt}};
+    for (const Row& row : rows) {
+        Create<ui::TLabel>(page, 8, row.top, row.label);
+        row.field = &Create<ui::TEdit>(page, Box(112, row.top, 289, 17));
+    }
+}
+
+void TForm1::CreateInformationPage() {
+    ui::TTabSheet& page = *TabSheet2;
+    const app::Glyph glyphs[] = {app::Glyph::StatusNone, app::Glyph::StatusValid,
+                                 app::Glyph::StatusMinor, app::Glyph::StatusUnusable};
+    const char* hints[] = {"No SNES ROM Image has been loaded yet!",
+                           "Valid SNES ROM Image loaded and ready.",
+                           "SNES Image loaded, Unknown format, or minor errors in image.",
+                           "Image loaded, but fatal errors in ROM may prevent execution."};
+    for (std::size_t i = 0; i < SpeedButtons.size(); ++i) {
+        SpeedButtons[i] = &Create<ui::TSpeedButton>(page, Box(8, 8, 34, 34));
+        SpeedButtons[i]->SetGlyph(GlyphBitmap(glyphs[i]));
+        SpeedButtons[i]->SetHint(hints[i]);
+        SpeedButtons[i]->SetShowHint(true);
+    }
+    SpeedButtons[0]->SetVisible(true);
+
+    lblGameName = &Create<ui::TLabel>(page, 48, 11, "(No Game Loaded)", SIZE{353, 33});
+    lblGameName->Font().Set("Times New Roman", -24);
+    Create<ui::TBevel>(page, Box(8, 48, 393, 3));
+
+    struct Row {
+        const char* label;
+        int top;
+        ui::TEdit** field;
+    };
+    const Row rows[] = {{"ROM Format:", 64, &edtRomFmt},   {"ROM Size:", 88, &edtRomSize},
+                        {"SRAM Size:", 112, &edtSRAMSize}, {"Special Chips:", 136, &edtSpecial},
+                        {"Country:", 160, &edtCountry},    {"Manufacturer:", 184, &edtMaker},
+                        {"Errors Found:", 208, nullptr}};
+    for (const Row& row : rows) {
+        Create<ui::TLabel>(page, 8, row.top, row.label);
+        if (row.field != nullptr)
+            *row.field = &Create<ui::TEdit>(page, Box(112, row.top, 289, 17));
+    }
+    Memo1 = &Create<ui::TEdit>(page, Box(80, 208, 321, 105), true);
+}
+
+void TForm1::CreateSettingsPage() {
+    ui::TTabSheet& page = *TabSheet3;
+    Create<ui::TBevel>(page, Box(8, 200, 393, 3));
+
+    // Pad buttons in Tab order, each with its label, field and default key.
+    struct Binding {
+        const char* caption;
+        int labelLeft, labelTop, fieldLeft, fieldTop;
+        ui::THotKey*& field;
+        BYTE key;
+        BYTE modifiers;
+    };
+    const Binding bindings[] = {
+        {"Up", 8, 218, 40, 216, HotKeyUp, VK_UP, HOTKEYF_EXT},
+        {"Down", 8, 242, 40, 240, HotKeyDown, VK_DOWN, HOTKEYF_EXT},
+        {"Left", 8, 266, 40, 264, HotKeyLeft, VK_LEFT, HOTKEYF_EXT},
+        {"Right", 8, 290, 40, 288, HotKeyRight, VK_RIGHT, HOTKEYF_EXT},
+        {"X", 144, 218, 160, 216, HotKeyX, 'A', 0},
+        {"Y", 144, 242, 160, 240, HotKeyY, 'S', 0},
+        {"A", 144, 266, 160, 264, HotKeyA, 'Z', 0},
+        {"B", 144, 290, 160, 288, HotKeyB, 'X', 0},
+        {"L", 264, 218, 296, 216, HotKeyL, 'Q', 0},
+        {"R", 264, 242, 296, 240, HotKeyR, 'A', 0},
+        {"Start", 264, 266, 296, 264, HotKeyStart, VK_RETURN, 0},
+        {"Select", 264, 290, 296, 288, HotKeySelect, VK_SPACE, 0},
+    };
+    for (const Binding& b : bindings) {
+        Create<ui::TLabel>(page, b.labelLeft, b.labelTop, b.caption);
+        b.field = &Create<ui::THotKey>(page, Box(b.fieldLeft, b.fieldTop, 89, 19));
+        b.field->SetKey(b.key, b.modifiers);
+    }
+}
+
+void TForm1::FormCreate() {
+    CenterOnScreen();
+    FFileName.clear();
+    Label1->SetCaption(kVersionTitle);
+    SetCaption("Quillet");
+    LoadKeys("Main");
+    Timer1->SetEnabled(true);
+}
+
+void TForm1::Timer1Timer() {
+    const int frame = Tag();
+    ProgramIcon->Picture().CopyFrom(AnimationBitmaps()[static_cast<std::size_t>(frame)]);
+    SetTag((frame + 1) % kFrameCount);
+    ProgramIcon->SetHint((Tag() & 16) != 0 ? "Pellow made it. hehehe" : "Cool picture, eh?");
+    ProgramIcon->Repaint();
+}
+
+void TForm1::TabSheet1Enter() {
+    Timer1->SetEnabled(true);
+}
+
+void TForm1::TabSheet1Exit() {
+    Timer1->SetEnabled(false);
+}
+
+void TForm1::PageControl1Change() {
+    Timer1->SetEnabled(PageControl1->ActivePageIndex() == 0);
+}
+
+bool TForm1::AskExit() {
+    return ui::Application().MessageBox("Are you sure you want to exit?", "Exit Confirmation",
+                                        MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
+void TForm1::btnExitClick() {
+    if (AskExit())
+        ui::Application().Terminate();
+    SaveKeys("Main");
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+    canClose = AskExit();
+    SaveKeys("Main");
+}
+
+std::vector<std::pair<const char*, ui::THotKey*>> TForm1::Bindings() const {
+    return {{"KeyUp", HotKeyUp},       {"KeyDown", HotKeyDown},   {"KeyLeft", HotKeyLeft},
+            {"KeyRight", HotKeyRight}, {"KeyA", HotKeyA},         {"KeyB", HotKeyB},
+            {"KeyX", HotKeyX},         {"KeyY", HotKeyY},         {"KeyR", HotKeyR},
+            {"KeyL", HotKeyL},         {"KeyStart", HotKeyStart}, {"KeySelect", HotKeySelect}};
+}
+
+void TForm1::LoadKeys(const std::string& section) {
+    for (const auto& [name, field] : Bindings())
+        ReadHotKey(section, name, *field);
+}
+
+void TForm1::SaveKeys(const std::string& section) {
+    for (const auto& [name, field] : Bindings())
+        WriteHotKey(section, name, *field);
+}
+
+namespace {
+
+int ShortcutOf(const ui::THotKey& field) {
+    const BYTE modifiers = field.Modifiers();
+    int shortcut = field.VirtualKey();
+    if (modifiers & HOTKEYF_SHIFT)
+        shortcut |= kShortcutShift;
+    if (modifiers & HOTKEYF_CONTROL)
+        shortcut |= kShortcutCtrl;
+    if (modifiers & HOTKEYF_ALT)
+        shortcut |= kShortcutAlt;
+    return shortcut;
+}
+
+} // namespace
+
+void TForm1::ReadHotKey(const std::string& section, const std::string& name, ui::THotKey& field) {
+    const BYTE before = field.Modifiers();
+    const auto stored = static_cast<std::int32_t>(
+        GetPrivateProfileIntA(section.c_str(), name.c_str(), ShortcutOf(field), kSettingsFile));
+    const int shortcut = RangeChecked<std::int32_t>(stored, 0, 65535);
+    const auto modifierNumber = static_cast<std::int32_t>(
+        GetPrivateProfileIntA(section.c_str(), (name + "2").c_str(), 255, kSettingsFile));
+
+    // The key entry gives the key and Shift, Ctrl and Alt; the modifier entry adds the
+    // extended flag, or keeps what the field had when it says 255.
+    const BYTE key = static_cast<BYTE>(shortcut & 0xFF);
+    BYTE modifiers = 0;
+    if (shortcut & kShortcutShift)
+        modifiers |= HOTKEYF_SHIFT;
+    if (shortcut & kShortcutCtrl)
+        modifiers |= HOTKEYF_CONTROL;
+    if (shortcut & kShortcutAlt)
+        modifiers |= HOTKEYF_ALT;
+    field.SetKey(key, modifiers);
+    field.SetKey(key, modifierNumber == 255 ? before : IntToModifiers(modifierNumber));
+}
+
+void TForm1::WriteHotKey(const std::string& section, const std::string& name, ui::THotKey& field) {
+    const int shortcut = ShortcutOf(field);
+    WritePrivateProfileStringA(section.c_str(), name.c_str(), FormatDecimal(shortcut).c_str(),
+                               kSettingsFile);
+    WritePrivateProfileStringA(section.c_str(), (name + "2").c_str(),
+                               FormatDecimal(ModifiersToInt(field.Modifiers())).c_str(),
+                               kSettingsFile);
+}
+
+} // namespace quillet::app

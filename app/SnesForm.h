@@ -1,0 +1,93 @@
+// The main window: the image on show, its pages, the pad's key bindings and the animated logo.
+#pragma once
+
+#include "rom/SnesImageInfo.h"
+#include "ui/Forms.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillet::app {
+
+// The hot-key control's modifier flags and the numbers the settings file keeps for them.
+std::uint8_t IntToModifiers(int number);
+int ModifiersToInt(std::uint8_t modifiers);
+
+inline constexpr const char* kSettingsFile = "QUILLET.INI";
+inline constexpr std::size_t kRomBufferSize = 4194305;
+
+class TForm1 : public ui::TForm {
+public:
+    explicit TForm1(TComponent* owner = nullptr);
+    std::string ClassName() const override { return "TForm1"; }
+
+    // Controls, by their design names.
+    ui::TBitBtn* btnOpen = nullptr;
+    ui::TBitBtn* btnEmu = nullptr;
+    ui::TBitBtn* btnExit = nullptr;
+    ui::TPageControl* PageControl1 = nullptr;
+    ui::TTabSheet* TabSheet1 = nullptr;
+    ui::TTabSheet* TabSheet2 = nullptr;
+    ui::TTabSheet* TabSheet3 = nullptr;
+    ui::TImage* ProgramIcon = nullptr;
+    ui::TLabel* Label1 = nullptr;
+    ui::TEdit* FilenameEdit = nullptr;
+    ui::TEdit* DOSSizeEdit = nullptr;
+    ui::TEdit* edtFileFmt = nullptr;
+    std::array<ui::TSpeedButton*, 4> SpeedButtons{};
+    ui::TLabel* lblGameName = nullptr;
+    ui::TEdit* edtRomFmt = nullptr;
+    ui::TEdit* edtRomSize = nullptr;
+    ui::TEdit* edtSRAMSize = nullptr;
+    ui::TEdit* edtSpecial = nullptr;
+    ui::TEdit* edtCountry = nullptr;
+    ui::TEdit* edtMaker = nullptr;
+    ui::TEdit* Memo1 = nullptr;
+    ui::THotKey* HotKeyUp = nullptr;
+    ui::THotKey* HotKeyDown = nullptr;
+    ui::THotKey* HotKeyLeft = nullptr;
+    ui::THotKey* HotKeyRight = nullptr;
+    ui::THotKey* HotKeyX = nullptr;
+    ui::THotKey* HotKeyY = nullptr;
+    ui::THotKey* HotKeyA = nullptr;
+    ui::THotKey* HotKeyB = nullptr;
+    ui::THotKey* HotKeyL = nullptr;
+    ui::THotKey* HotKeyR = nullptr;
+    ui::THotKey* HotKeyStart = nullptr;
+    ui::THotKey* HotKeySelect = nullptr;
+    ui::TTimer* Timer1 = nullptr;
+
+    std::string FFileName;
+    SNESImageInfo FInfo;
+    std::vector<std::uint8_t> FRomBuffer;
+
+    // Menu commands.
+    enum Command { cmdOpenGame = 101, cmdResetStaticRam = 102, cmdExit = 103, cmdAbout = 201 };
+
+    void FormCreate();
+    void Timer1Timer();
+    void TabSheet1Enter();
+    void TabSheet1Exit();
+    void PageControl1Change();
+    void btnExitClick();
+    void FormCloseQuery(bool& canClose);
+
+    void LoadKeys(const std::string& section);
+    void SaveKeys(const std::string& section);
+    void ReadHotKey(const std::string& section, const std::string& name, ui::THotKey& field);
+    void WriteHotKey(const std::string& section, const std::string& name, ui::THotKey& field);
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    void CreateGeneralPage();
+    void CreateInformationPage();
+    void CreateSettingsPage();
+    // The bindings in the order the settings file keeps them.
+    std::vector<std::pair<const char*, ui::THotKey*>> Bindings() const;
+    bool AskExit();
+};
+
+} // namespace quillet::app

@@ -1,0 +1,39 @@
+// Answers the program's message boxes from inside the test, after reading them off the real
+// box: its caption, its text and its buttons.
+#pragma once
+
+#include "ui/Win32.h"
+
+#include <string>
+#include <vector>
+
+namespace quillet::testing {
+
+struct SeenBox {
+    std::string caption;
+    std::string text;
+    bool hasCancel = false;
+};
+
+class MessageBoxAnswerer {
+public:
+    // Every box shown while this object lives is answered with `answer` (IDOK, IDCANCEL, ...).
+    explicit MessageBoxAnswerer(int answer);
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+    const std::vector<SeenBox>& Seen() const { return seen_; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK hook_;
+    int answer_;
+    std::vector<SeenBox> seen_;
+};
+
+// Handles the messages waiting in the queue, for about `milliseconds`; true when the program
+// asked to end meanwhile.
+bool PumpMessages(int milliseconds = 0);
+
+} // namespace quillet::testing

@@ -1,0 +1,120 @@
+#include "ui/Application.h"
+
+#include "base/Exceptions.h"
+#include "ui/Forms.h"
+
+#include <algorithm>
+
+namespace quillet::ui {
+
+TApplication& Application() {
+    static TApplication application;
+    return application;
+}
+
+void TApplication::FormCreated(TForm& form) {
+    forms_.push_back(&form);
+    if (mainForm_ == nullptr)
+        mainForm_ = &form;
+}
+
+void TApplication::FormDestroyed(TForm& form) {
+    std::erase(forms_, &form);
+    if (mainForm_ == &form)
+        mainForm_ = nullptr;
+}
+
+void TApplication::Run() {
+    terminated_ = false;
+    if (mainForm_ != nullptr)
+        mainForm_->Show();
+    while (!terminated_) {
+        MSG message{};
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                terminated_ = true;
+                break;
+            }
+            HandleMessage(message);
+        } else {
+            Idle();
+        }
+    }
+}
+
+void TApplication::ProcessMessages() {
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            terminated_ = true;
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        HandleMessage(message);
+    }
+}
+
+bool TApplication::HandleMessage(MSG& message) {
+    try {
+        if (OnMessage && OnMessage(message))
+            return true;
+        // Tab, Enter and Escape work in every form as in a dialog box.
+        HWND top = GetAncestor(message.hwnd, GA_ROOT);
+        if (top != nullptr && dynamic_cast<TForm*>(ControlOf(top)) != nullptr &&
+            IsDialogMessageA(top, &message))
+            return true;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    } catch (const std::exception& error) {
+        HandleException(error);
+    }
+    return true;
+}
+
+void TApplication::Idle() {
+    bool done = true;
+    if (OnIdle) {
+        try {
+            OnIdle(done);
+        } catch (const std::exception& error) {
+            HandleException(error);
+        }
+    }
+    if (done)
+        WaitMessage();
+}
+
+void TApplication::Terminate() {
+    PostQuitMessage(0);
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+    HWND owner = GetActiveWindow();
+    if (owner == nullptr && mainForm_ != nullptr)
+        owner = mainForm_->Handle();
+    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+}
+
+void TApplication::HandleException(const std::exception& error) {
+    if (OnException) {
+        OnException(error);
+        return;
+    }
+    ShowException(error);
+}
+
+void TApplication::ShowException(const std::exception& error) {
+    std::string text = error.what();
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    MessageBox(text, title_, MB_OK | MB_ICONERROR);
+}
+
+void TApplication::HintsChanged(TWinControl& control) {
+    for (TForm* form : forms_) {
+        if (IsChild(form->Handle(), control.Handle()))
+            form->UpdateHint(control);
+    }
+}
+
+} // namespace quillet::ui

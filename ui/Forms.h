@@ -1,0 +1,116 @@
+// Top-level windows, window-message timers and main menus.
+#pragma once
+
+#include "ui/Application.h"
+#include "ui/Controls.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quillet::ui {
+
+enum class TBorderStyle { Single, Dialog, Sizeable };
+
+struct TBorderIcons {
+    bool systemMenu = true;
+    bool minimize = true;
+    bool maximize = false;
+};
+
+// Modal results, as the buttons of a modal form report them.
+inline constexpr int mrNone = 0;
+inline constexpr int mrOk = IDOK;
+inline constexpr int mrCancel = IDCANCEL;
+
+class TForm : public TWinControl {
+public:
+    explicit TForm(TComponent* owner = nullptr);
+    ~TForm() override;
+    std::string ClassName() const override { return "TForm"; }
+
+    // Makes the window with a client area of the given size; hidden until shown.
+    void CreateForm(const std::string& caption, int clientWidth, int clientHeight,
+                    TBorderStyle border, TBorderIcons icons, bool stayOnTop = false);
+    int ClientWidth() const;
+    int ClientHeight() const;
+    void SetPosition(int left, int top);
+    // Centres the window on the screen, left first, then top.
+    void CenterOnScreen();
+    void SetIcon(HICON icon);
+
+    void Show();
+    void Hide();
+    int ShowModal();
+    // Closes as the close box does: asks OnCloseQuery first.
+    void Close();
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+
+    void SetMenu(HMENU menu);
+    // The buttons that Enter and Escape press.
+    void SetDefaultButton(TBitBtn* button);
+    void SetCancelButton(TBitBtn* button);
+
+    std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
+    // Menu items report here by their command number.
+    std::function<void(int command)> OnMenuCommand;
+
+    // Tool tips for the controls on this form.
+    void UpdateHint(TWinControl& control);
+    HWND ToolTips() const { return toolTips_; }
+
+protected:
+    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void EnsureToolTips();
+
+    int modalResult_ = mrNone;
+    bool modal_ = false;
+    HMENU menu_ = nullptr;
+    HWND toolTips_ = nullptr;
+    TBitBtn* defaultButton_ = nullptr;
+    TBitBtn* cancelButton_ = nullptr;
+};
+
+// A window-message timer: OnTimer runs between two messages of the thread.
+class TTimer : public TComponent {
+public:
+    explicit TTimer(TComponent* owner, UINT interval = 1000);
+    ~TTimer() override;
+    std::string ClassName() const override { return "TTimer"; }
+
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    UINT Interval() const { return interval_; }
+
+    TNotifyEvent OnTimer;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_ = nullptr;
+    UINT interval_;
+    bool enabled_ = false;
+};
+
+// A menu bar: top menus with items; a caption "-" is a separator.
+class TMainMenu {
+public:
+    TMainMenu();
+    ~TMainMenu();
+    TMainMenu(const TMainMenu&) = delete;
+    TMainMenu& operator=(const TMainMenu&) = delete;
+
+    // Adds a top menu; items are (caption, command number), command 0 for none.
+    void AddMenu(const std::string& caption, const std::vector<std::pair<std::string, int>>& items);
+    HMENU Handle() const { return menu_; }
+    // The menu belongs to the form once attached; it is destroyed with the form's window.
+    HMENU Release() { return std::exchange(menu_, nullptr); }
+
+private:
+    HMENU menu_;
+};
+
+} // namespace quillet::ui

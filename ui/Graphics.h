@@ -1,0 +1,101 @@
+// Fonts and bitmaps: GDI objects owned by the objects that describe them.
+#pragma once
+
+#include "ui/Win32.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillet::ui {
+
+// An owned GDI object, deleted with its owner; a borrowed one is only looked at.
+template <typename Handle> class GdiHandle {
+public:
+    GdiHandle() = default;
+    GdiHandle(Handle handle, bool owned) : handle_(handle), owned_(owned) {}
+    ~GdiHandle() { Reset(); }
+    GdiHandle(GdiHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, nullptr)), owned_(other.owned_) {}
+    GdiHandle& operator=(GdiHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            handle_ = std::exchange(other.handle_, nullptr);
+            owned_ = other.owned_;
+        }
+        return *this;
+    }
+    GdiHandle(const GdiHandle&) = delete;
+    GdiHandle& operator=(const GdiHandle&) = delete;
+
+    Handle Get() const { return handle_; }
+    void Reset() {
+        if (handle_ != nullptr && owned_)
+            DeleteObject(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    Handle handle_ = nullptr;
+    bool owned_ = false;
+};
+
+enum class FontStyle { Regular, Bold };
+
+// A font by face name and height (negative: character height in pixels, as Windows takes it).
+// Changing it drops the handle and tells whoever listens.
+class TFont {
+public:
+    TFont(std::string name = "MS Sans Serif", int height = -11,
+          FontStyle style = FontStyle::Regular)
+        : name_(std::move(name)), height_(height), style_(style) {}
+
+    const std::string& Name() const { return name_; }
+    int Height() const { return height_; }
+    FontStyle Style() const { return style_; }
+    void Set(std::string name, int height, FontStyle style = FontStyle::Regular);
+
+    HFONT Handle() const;
+    std::function<void()> OnChange;
+
+private:
+    std::string name_;
+    int height_;
+    FontStyle style_;
+    mutable GdiHandle<HFONT> handle_;
+};
+
+// A device-independent bitmap with 24-bit pixels in top-down BGR rows.
+class TBitmap {
+public:
+    TBitmap() = default;
+    TBitmap(int width, int height);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    HBITMAP Handle() const { return handle_.Get(); }
+    bool Empty() const { return handle_.Get() == nullptr; }
+
+    // Row `y` of the pixels, 3 bytes (blue, green, red) a pixel; rows are padded to 4 bytes.
+    std::uint8_t* Row(int y);
+    void SetPixel(int x, int y, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    // Takes the size and pixels of `source`.
+    void CopyFrom(const TBitmap& source);
+    // Draws the whole bitmap with its top left-hand corner at (x, y).
+    void Draw(HDC dc, int x, int y) const;
+    // Draws `width` columns from `sourceX` on, leaving out the pixels of the colour of the
+    // bottom left-hand pixel of that part.
+    void DrawTransparent(HDC dc, int x, int y, int sourceX, int width) const;
+
+private:
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    std::uint8_t* bits_ = nullptr; // owned by the DIB section
+    GdiHandle<HBITMAP> handle_;
+};
+
+} // namespace quillet::ui
