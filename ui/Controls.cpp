@@ -112,12 +112,10 @@ LRESULT TWinControl::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_SETFOCUS:
-        if (OnEnter)
-            OnEnter(this);
+        FocusMoved(reinterpret_cast<HWND>(wParam), true);
         break;
     case WM_KILLFOCUS:
-        if (OnExit)
-            OnExit(this);
+        FocusMoved(reinterpret_cast<HWND>(wParam), false);
         break;
     default:
         break;
@@ -125,6 +123,17 @@ LRESULT TWinControl::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     if (auto handled = HandleMessage(message, wParam, lParam))
         return *handled;
     return DefaultHandler(message, wParam, lParam);
+}
+
+void TWinControl::FocusMoved(HWND other, bool entering) {
+    // This control and each container around it that the focus enters or leaves as a whole.
+    for (TWinControl* control = this; control != nullptr; control = control->parent_) {
+        if (control != this && other != nullptr && IsChild(control->handle_, other))
+            break;
+        const TNotifyEvent& event = entering ? control->OnEnter : control->OnExit;
+        if (event)
+            event(control);
+    }
 }
 
 LRESULT TWinControl::DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -395,6 +404,37 @@ BYTE THotKey::VirtualKey() const {
 
 BYTE THotKey::Modifiers() const {
     return HIBYTE(LOWORD(SendMessageA(Handle(), HKM_GETHOTKEY, 0, 0)));
+}
+
+TProgressBar::TProgressBar(TComponent* owner, TWinControl& parent, RECT bounds, int minimum,
+                           int maximum)
+    : TWinControl(owner) {
+    SetBounds(bounds.left, bounds.top, RectWidth(bounds), RectHeight(bounds));
+    CreateHandle(&parent, PROGRESS_CLASSA, WS_VISIBLE, 0, "");
+    SendMessageA(Handle(), PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+}
+
+int TProgressBar::Position() const {
+    return static_cast<int>(SendMessageA(Handle(), PBM_GETPOS, 0, 0));
+}
+
+void TProgressBar::SetPosition(int position) {
+    SendMessageA(Handle(), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+TCheckBox::TCheckBox(TComponent* owner, TWinControl& parent, RECT bounds,
+                     const std::string& caption)
+    : TWinControl(owner) {
+    SetBounds(bounds.left, bounds.top, RectWidth(bounds), RectHeight(bounds));
+    CreateHandle(&parent, "BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, caption);
+}
+
+bool TCheckBox::Checked() const {
+    return SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool checked) {
+    SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 TTabSheet::TTabSheet(TComponent* owner, TWinControl& pageControl, const std::string& caption)

@@ -55,6 +55,7 @@ public:
     void Repaint();
 
     TNotifyEvent OnClick;
+    // The focus comes into this control or a control inside it, or leaves them.
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
 
@@ -77,6 +78,8 @@ protected:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    // Enter and exit events for the focus coming from, or going to, `other`.
+    void FocusMoved(HWND other, bool entering);
 
     HWND handle_ = nullptr;
     TWinControl* parent_ = nullptr;
@@ -190,6 +193,23 @@ public:
     void SetKey(BYTE virtualKey, BYTE modifiers);
     BYTE VirtualKey() const;
     BYTE Modifiers() const;
+};
+
+class TProgressBar : public TWinControl {
+public:
+    TProgressBar(TComponent* owner, TWinControl& parent, RECT bounds, int minimum = 0,
+                 int maximum = 100);
+    std::string ClassName() const override { return "TProgressBar"; }
+    int Position() const;
+    void SetPosition(int position);
+};
+
+class TCheckBox : public TWinControl {
+public:
+    TCheckBox(TComponent* owner, TWinControl& parent, RECT bounds, const std::string& caption);
+    std::string ClassName() const override { return "TCheckBox"; }
+    bool Checked() const;
+    void SetChecked(bool checked);
 };
 
 // A page of a page control: a panel that holds the page's controls.

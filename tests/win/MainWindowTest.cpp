@@ -259,29 +259,45 @@ TEST_F(MainWindow, BindingsComeBackWholeAfterARestart) {
 }
 
 TEST_F(MainWindow, SettingsWithoutModifierEntriesOr255KeepTheFieldsModifiers) {
-    WriteSettings(
-        "[Main]\r\nKeyUp=16422\r\nKeyX=8257\r\nKeyY=83\r\nKeyY2=255\r\nKeyA=90\r\nKeyA2=1\r\n");
+    WriteSettings("[Main]\r\nKeyUp=16422\r\nKeyDown=40\r\nKeyDown2=255\r\nKeyX=8257\r\nKeyY=83\r\n"
+                  "KeyY2=255\r\nKeyA=90\r\nKeyA2=1\r\n");
     TForm1& f = Form();
-    // Up takes Ctrl from its key entry and keeps the extended flag of the design.
+    // Without a modifier entry a field keeps the modifiers it had: Up its extended flag, and
+    // the Ctrl of its key entry gives way to them.
     EXPECT_EQ(f.HotKeyUp->Modifiers(), HOTKEYF_EXT);
     EXPECT_EQ(f.HotKeyUp->VirtualKey(), VK_UP);
     EXPECT_EQ(f.HotKeyX->Modifiers(), 0);
     EXPECT_EQ(f.HotKeyX->VirtualKey(), 'A');
     EXPECT_EQ(f.HotKeyY->Modifiers(), 0);
+    EXPECT_EQ(f.HotKeyDown->Modifiers(), HOTKEYF_EXT); // 255 keeps what the field had
     EXPECT_EQ(f.HotKeyA->Modifiers(), HOTKEYF_SHIFT);
     EXPECT_EQ(f.HotKeyR->VirtualKey(), 'A'); // no entry: R and X both show A
 }
 
 TEST_F(MainWindow, KeyEntryOutOfRangeStopsLoadingWithARangeError) {
-    WriteSettings("[Main]\r\nKeyUp=40\r\nKeyDown=70000\r\nKeyLeft=38\r\n");
-    MessageBoxAnswerer ok(IDOK);
+    for (const char* bad : {"70000", "-5"}) {
+        WriteSettings(std::string("[Main]\r\nKeyUp=40\r\nKeyDown=") + bad + "\r\nKeyLeft=38\r\n");
+        MessageBoxAnswerer ok(IDOK);
+        TForm1& f = Form();
+        ASSERT_EQ(ok.Seen().size(), 1u) << bad;
+        EXPECT_EQ(ok.Seen()[0].text, "Range check error.");
+        EXPECT_EQ(ok.Seen()[0].caption, "Quillet");
+        EXPECT_EQ(f.HotKeyUp->VirtualKey(), VK_DOWN);   // read before the bad entry
+        EXPECT_EQ(f.HotKeyLeft->VirtualKey(), VK_LEFT); // left at its design default
+        EXPECT_FALSE(f.Timer1->Enabled());
+        form.reset();
+    }
+}
+
+TEST_F(MainWindow, LeavingTheGeneralPageControlsStopsTheAnimation) {
     TForm1& f = Form();
-    ASSERT_EQ(ok.Seen().size(), 1u);
-    EXPECT_EQ(ok.Seen()[0].text, "Range check error.");
-    EXPECT_EQ(ok.Seen()[0].caption, "Quillet");
-    EXPECT_EQ(f.HotKeyUp->VirtualKey(), VK_DOWN);   // read before the bad entry
-    EXPECT_EQ(f.HotKeyLeft->VirtualKey(), VK_LEFT); // left at its design default
+    f.Show();
+    f.FilenameEdit->SetFocus();
+    EXPECT_TRUE(f.Timer1->Enabled());
+    f.btnOpen->SetFocus();
     EXPECT_FALSE(f.Timer1->Enabled());
+    f.DOSSizeEdit->SetFocus();
+    EXPECT_TRUE(f.Timer1->Enabled());
 }
 
 TEST(Modifiers, NumbersAndFlagsMapBothWays) {
