@@ -43,9 +43,10 @@ test-win32: win32
 test-fuzz: fuzz-build
 	@ctest --preset fuzz
 
-bench: native
+bench: native win32
 	@build/native/bin/bench_analysis
 	@build/native/bin/bench_libraries
+	@tools/with-display tools/wine-run build/win32/bin/bench_open.exe
 
 # A longer fuzzing session than the one the tests run.
 fuzz: fuzz-build

@@ -1,4 +1,5 @@
 // Quillet's entry: the application object, the windows in their order, and the message loop.
+#include "app/ROMLoad.h"
 #include "app/SnesForm.h"
 #include "ui/Application.h"
 
@@ -14,6 +15,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     application.SetTitle("Quillet");
     // The windows live until the program ends; the main window comes first.
     const auto form1 = std::make_unique<quillet::app::TForm1>();
+    const auto load = std::make_unique<quillet::app::TLoad>();
+    form1->SetLoadWindow(*load);
     application.Run();
     return 0;
 }

@@ -1,8 +1,15 @@
 #include "app/SnesForm.h"
 
 #include "app/PictureBitmaps.h"
+#include "app/ROMLoad.h"
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
+#include "base/Streams.h"
+#include "rom/RomAnalysis.h"
+#include "rom/RomDescription.h"
+#include "rom/RomTables.h"
+
+#include <algorithm>
 
 namespace quillet::app {
 
@@ -91,6 +98,7 @@ void TForm1::CreateControls() {
     btnEmu->SetEnabled(false);
     btnEmu->SetHint("Not yet implemented");
     btnEmu->SetShowHint(true);
+    btnOpen->OnClick = [this](TComponent*) { btnOpenClick(); };
     btnExit->OnClick = [this](TComponent*) { btnExitClick(); };
     OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
 
@@ -107,6 +115,17 @@ void TForm1::CreateControls() {
     CreateInformationPage();
     CreateSettingsPage();
 
+    OpenDialog1 = &Create<ui::TOpenDialog>();
+    OpenDialog1->Title = "Open Game";
+    OpenDialog1->DefaultExt = "*.SFC;*.SMC;*.078;*.FIG;*.SWC";
+    OpenDialog1->Filter = {{"All SNES images", "*.SFC;*.SMC;*.078;*.FIG;*.SWC"},
+                           {"Super Famicom files (*.SFC)", "*.SFC"},
+                           {"Super Magicom files (*.SMC)", "*.SMC"},
+                           {"Game Doctor (*.078)", "*.078"},
+                           {"Pro Fighter files (*.FIG)", "*.FIG"},
+                           {"Super Wild Card (*.SWC)", "*.SWC"}};
+    OpenDialog1->FilterIndex = 1;
+
     Timer1 = &Create<ui::TTimer>(100);
     Timer1->OnTimer = [this](TComponent*) { Timer1Timer(); };
 }
@@ -121,6 +140,8 @@ void TForm1::CreateMenu() {
     menu.AddMenu("&Help", {{"&About...", cmdAbout}});
     SetMenu(menu.Release());
     OnMenuCommand = [this](int command) {
+        if (command == cmdOpenGame)
+            btnOpenClick();
         if (command == cmdExit)
             btnExitClick();
         // "Reset Static RAM" does nothing yet: there is no emulation whose RAM it could reset.
@@ -163,6 +184,7 @@ void TForm1::CreateInformationPage() {
         SpeedButtons[i]->SetGlyph(GlyphBitmap(glyphs[i]));
         SpeedButtons[i]->SetHint(hints[i]);
         SpeedButtons[i]->SetShowHint(true);
+        SpeedButtons[i]->OnClick = [this](TComponent*) { SpeedButton1Click(); };
     }
     SpeedButtons[0]->SetVisible(true);
 
@@ -247,6 +269,104 @@ void TForm1::TabSheet1Exit() {
 
 void TForm1::PageControl1Change() {
     Timer1->SetEnabled(PageControl1->ActivePageIndex() == 0);
+}
+
+void TForm1::btnOpenClick() {
+    LogLine("Open clicked...");
+    if (FFileName.empty())
+        SaveKeys("Main");
+    Timer1->SetEnabled(false);
+    // Whatever the answer: a cancelled dialog keeps the name chosen last.
+    OpenDialog1->Execute(Handle());
+    if (!OpenDialog1->FileName.empty()) {
+        FFileName = OpenDialog1->FileName;
+        FilenameEdit->SetText(FFileName);
+        AnalyseRomImage(FFileName, FInfo, *log_);
+        const char separator = ui::DecimalSeparator();
+        edtRomFmt->SetText(RomFormatText(FInfo));
+        edtSRAMSize->SetText(SramSizeText(FInfo));
+        edtRomSize->SetText(RomSizeText(FInfo, separator));
+        edtSpecial->SetText(SpecialChipsName(RangeChecked<std::uint8_t>(FInfo.RomType)));
+        edtMaker->SetText(LicenseeName(RangeChecked<std::uint8_t>(FInfo.LicenseeCode)));
+        edtCountry->SetText(CountryName(RangeChecked<std::uint8_t>(FInfo.CountryCode)));
+        lblGameName->SetCaption(FInfo.Name);
+        DOSSizeEdit->SetText(FileSizeText(FInfo, separator));
+        edtFileFmt->SetText(FInfo.FileFormat);
+        LogLine(FormatDecimal(FInfo.Status));
+        Memo1->SetText(FInfo.Errors + "\r\n");
+        ShowStatus(FInfo.Status);
+        LoadRomImage(FFileName, FInfo);
+    }
+    LogLine("Open Finished...");
+    Timer1->SetEnabled(true);
+}
+
+void TForm1::ShowStatus(std::int32_t status) {
+    SpeedButtons[0]->SetTag(status);
+    SpeedButtons[0]->SetVisible(false);
+    for (std::size_t i = 1; i < SpeedButtons.size(); ++i)
+        SpeedButtons[i]->SetVisible(status == static_cast<std::int32_t>(i));
+    for (ui::TSpeedButton* button : SpeedButtons)
+        button->Invalidate();
+    const bool canEmulate = status == kStatusValid || status == kStatusMinor;
+    SetDefaultButton(canEmulate ? btnEmu : btnOpen);
+    btnEmu->SetEnabled(canEmulate);
+}
+
+void TForm1::SpeedButton1Click() {
+    const std::string errors = FInfo.Errors.empty() ? "(None)" : FInfo.Errors;
+    const std::int32_t status = SpeedButtons[0]->Tag();
+    if (status == kStatusNone) {
+        ui::Application().MessageBox("No SNES ROM Image has been loaded yet!", "Information", 0);
+    } else if (status >= kStatusValid && status <= kStatusUnusable) {
+        ui::Application().MessageBox(StatusText(status) + "\rErrors:\r" + errors, "Information", 0);
+    }
+}
+
+void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
+    Load->CenterOnScreen();
+    // On top without taking the activation from the main window, and painted at once: no
+    // message is handled until the load ends.
+    ShowWindow(Load->Handle(), SW_SHOWNOACTIVATE);
+    RedrawWindow(Load->Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Whatever happens below, the loading window goes away again.
+    struct HideWhenDone {
+        TLoad& load;
+        ~HideWhenDone() { load.Hide(); }
+    } hide{*Load};
+
+    const auto tell = [](const std::string& text) {
+        ui::Application().MessageBox(text, "Quillet", MB_OK | MB_ICONWARNING);
+    };
+    try {
+        // Read front to back: one seek past the copier header, then block after block.
+        TFileStream file(path, FileMode::OpenRead);
+        const auto headerSize = static_cast<std::int64_t>(info.HeaderSize);
+        const std::int64_t dataSize = file.Size() - headerSize;
+        if (dataSize <= 0) {
+            tell("The file " + path + " holds no image data after its copier header.");
+            return;
+        }
+        file.SetPosition(headerSize);
+        // The buffer holds a 32-megabit image; a longer one is loaded as far as it fits.
+        const auto loaded =
+            RangeChecked<std::int32_t>(std::min<std::int64_t>(dataSize, kRomBufferSize));
+        const std::int32_t blocks = loaded / 512 + 1;
+        for (std::int32_t i = 0; i < blocks; ++i) {
+            const std::size_t offset = static_cast<std::size_t>(i) * 512;
+            const std::size_t length = std::min<std::size_t>(512, kRomBufferSize - offset);
+            file.Read(FRomBuffer.data() + offset, length); // a short read at the end is fine
+            const std::int32_t percent = CheckedMul(i, std::int32_t{51200}) / loaded;
+            Load->ShowProgress(RangeChecked<std::int32_t>(percent, 0, 65535));
+        }
+        if (dataSize > loaded) {
+            tell("Only the first " + FormatDecimal(loaded) + " of the " + FormatDecimal(dataSize) +
+                 " bytes of image data were loaded: Quillet holds images of up to 32 megabits.");
+        }
+    } catch (const EStreamError& failure) {
+        tell(failure.Message() + ".");
+    }
 }
 
 bool TForm1::AskExit() {

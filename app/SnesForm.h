@@ -1,7 +1,9 @@
 // The main window: the image on show, its pages, the pad's key bindings and the animated logo.
 #pragma once
 
+#include "base/TextSink.h"
 #include "rom/SnesImageInfo.h"
+#include "ui/Dialogs.h"
 #include "ui/Forms.h"
 
 #include <array>
@@ -17,6 +19,8 @@ int ModifiersToInt(std::uint8_t modifiers);
 
 inline constexpr const char* kSettingsFile = "QUILLET.INI";
 inline constexpr std::size_t kRomBufferSize = 4194305;
+
+class TLoad;
 
 class TForm1 : public ui::TForm {
 public:
@@ -58,6 +62,7 @@ public:
     ui::THotKey* HotKeyStart = nullptr;
     ui::THotKey* HotKeySelect = nullptr;
     ui::TTimer* Timer1 = nullptr;
+    ui::TOpenDialog* OpenDialog1 = nullptr;
 
     std::string FFileName;
     SNESImageInfo FInfo;
@@ -66,7 +71,16 @@ public:
     // Menu commands.
     enum Command { cmdOpenGame = 101, cmdResetStaticRam = 102, cmdExit = 103, cmdAbout = 201 };
 
+    // The loading window, made after this one, and where the log goes.
+    void SetLoadWindow(TLoad& load) { Load = &load; }
+    void SetLog(TextSink& log) { log_ = &log; }
+    void LogLine(std::string_view text) { log_->LogLine(text); }
+    void LogText(std::string_view text) { log_->LogText(text); }
+
     void FormCreate();
+    void btnOpenClick();
+    void SpeedButton1Click();
+    void LoadRomImage(const std::string& path, SNESImageInfo info);
     void Timer1Timer();
     void TabSheet1Enter();
     void TabSheet1Exit();
@@ -88,6 +102,11 @@ private:
     // The bindings in the order the settings file keeps them.
     std::vector<std::pair<const char*, ui::THotKey*>> Bindings() const;
     bool AskExit();
+    void ShowStatus(std::int32_t status);
+
+    TLoad* Load = nullptr;
+    NullSink noLog_;
+    TextSink* log_ = &noLog_;
 };
 
 } // namespace quillet::app

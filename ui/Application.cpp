@@ -12,6 +12,13 @@ TApplication& Application() {
     return application;
 }
 
+char DecimalSeparator() {
+    char separator[8] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, sizeof separator) > 1)
+        return separator[0];
+    return '.';
+}
+
 void TApplication::FormCreated(TForm& form) {
     forms_.push_back(&form);
     if (mainForm_ == nullptr)

@@ -59,4 +59,7 @@ private:
 // The program's one application object.
 TApplication& Application();
 
+// The decimal separator of the user's regional settings.
+char DecimalSeparator();
+
 } // namespace quillet::ui
