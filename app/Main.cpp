@@ -1,4 +1,5 @@
 // Quillet's entry: the application object, the windows in their order, and the message loop.
+#include "app/DEBUGWIN.h"
 #include "app/ROMLoad.h"
 #include "app/SnesForm.h"
 #include "ui/Application.h"
@@ -15,7 +16,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     application.SetTitle("Quillet");
     // The windows live until the program ends; the main window comes first.
     const auto form1 = std::make_unique<quillet::app::TForm1>();
+    const auto debugger = std::make_unique<quillet::app::TDebugger>();
     const auto load = std::make_unique<quillet::app::TLoad>();
+    form1->SetLog(*debugger);
     form1->SetLoadWindow(*load);
     application.Run();
     return 0;

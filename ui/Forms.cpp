@@ -64,6 +64,14 @@ void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHe
     Application().FormCreated(*this);
 }
 
+void TForm::SetClientSize(int width, int height) {
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)),
+                       menu_ != nullptr, static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)));
+    SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 int TForm::ClientWidth() const {
     RECT r{};
     GetClientRect(Handle(), &r);

@@ -33,6 +33,8 @@ public:
     // Makes the window with a client area of the given size; hidden until shown.
     void CreateForm(const std::string& caption, int clientWidth, int clientHeight,
                     TBorderStyle border, TBorderIcons icons, bool stayOnTop = false);
+    // Resizes the window so that its client area has this size.
+    void SetClientSize(int width, int height);
     int ClientWidth() const;
     int ClientHeight() const;
     void SetPosition(int left, int top);

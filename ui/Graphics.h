@@ -57,6 +57,8 @@ public:
     int Height() const { return height_; }
     FontStyle Style() const { return style_; }
     void Set(std::string name, int height, FontStyle style = FontStyle::Regular);
+    // Takes another font's face, height and style; the handle and listener stay this font's.
+    void Assign(const TFont& other) { Set(other.name_, other.height_, other.style_); }
 
     HFONT Handle() const;
     std::function<void()> OnChange;
