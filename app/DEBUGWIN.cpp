@@ -30,7 +30,7 @@ void TDebugger::FormCreate() {
     GetWindowRect(Handle(), &frame);
     SetPosition(GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left),
                 GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top));
-    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    Show();
     CRT->WriteLine("Program Started...");
 }
 

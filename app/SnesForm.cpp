@@ -1,5 +1,6 @@
 #include "app/SnesForm.h"
 
+#include "app/About.h"
 #include "app/PictureBitmaps.h"
 #include "app/ROMLoad.h"
 #include "base/Checked.h"
@@ -144,6 +145,8 @@ void TForm1::CreateMenu() {
             btnOpenClick();
         if (command == cmdExit)
             btnExitClick();
+        if (command == cmdAbout)
+            About1Click();
         // "Reset Static RAM" does nothing yet: there is no emulation whose RAM it could reset.
     };
 }
@@ -299,6 +302,12 @@ void TForm1::btnOpenClick() {
     }
     LogLine("Open Finished...");
     Timer1->SetEnabled(true);
+}
+
+void TForm1::About1Click() {
+    AboutBox->CenterOnScreen();
+    AboutBox->Timer1->SetEnabled(true);
+    AboutBox->ShowModal();
 }
 
 void TForm1::ShowStatus(std::int32_t status) {

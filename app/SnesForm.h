@@ -20,6 +20,7 @@ int ModifiersToInt(std::uint8_t modifiers);
 inline constexpr const char* kSettingsFile = "QUILLET.INI";
 inline constexpr std::size_t kRomBufferSize = 4194305;
 
+class TAboutBox;
 class TLoad;
 
 class TForm1 : public ui::TForm {
@@ -73,12 +74,14 @@ public:
 
     // The loading window, made after this one, and where the log goes.
     void SetLoadWindow(TLoad& load) { Load = &load; }
+    void SetAboutBox(TAboutBox& about) { AboutBox = &about; }
     void SetLog(TextSink& log) { log_ = &log; }
     void LogLine(std::string_view text) { log_->LogLine(text); }
     void LogText(std::string_view text) { log_->LogText(text); }
 
     void FormCreate();
     void btnOpenClick();
+    void About1Click();
     void SpeedButton1Click();
     void LoadRomImage(const std::string& path, SNESImageInfo info);
     void Timer1Timer();
@@ -105,6 +108,7 @@ private:
     void ShowStatus(std::int32_t status);
 
     TLoad* Load = nullptr;
+    TAboutBox* AboutBox = nullptr;
     NullSink noLog_;
     TextSink* log_ = &noLog_;
 };

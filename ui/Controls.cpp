@@ -437,6 +437,36 @@ void TCheckBox::SetChecked(bool checked) {
     SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+TPanel::TPanel(TComponent* owner, TWinControl& parent, RECT bounds, COLORREF color,
+               COLORREF textColor, bool bevel)
+    : TWinControl(owner), brush_(CreateSolidBrush(color), true), textColor_(textColor),
+      bevel_(bevel) {
+    SetBounds(bounds.left, bounds.top, RectWidth(bounds), RectHeight(bounds));
+    CreateHandle(&parent, nullptr, WS_VISIBLE, WS_EX_CONTROLPARENT, "");
+}
+
+std::optional<LRESULT> TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_ERASEBKGND: {
+        RECT r{};
+        GetClientRect(Handle(), &r);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &r, brush_.Get());
+        if (bevel_)
+            DrawEdge(reinterpret_cast<HDC>(wParam), &r, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
+        return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, textColor_);
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(brush_.Get());
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 TTabSheet::TTabSheet(TComponent* owner, TWinControl& pageControl, const std::string& caption)
     : TWinControl(owner), tabCaption_(caption) {
     RECT area{0, 0, pageControl.Width(), pageControl.Height()};

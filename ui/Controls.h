@@ -96,6 +96,7 @@ private:
 // Static text; sized to its text unless a size is given.
 class TLabel : public TWinControl {
 public:
+    // A label of fixed size wraps its words.
     TLabel(TComponent* owner, TWinControl& parent, int left, int top, const std::string& caption,
            std::optional<SIZE> fixedSize = std::nullopt);
     std::string ClassName() const override { return "TLabel"; }
@@ -210,6 +211,23 @@ public:
     std::string ClassName() const override { return "TCheckBox"; }
     bool Checked() const;
     void SetChecked(bool checked);
+};
+
+// A container with its own colours: its background, and the text colour of the labels on it.
+// With `bevel` it has a raised inner and a lowered outer edge.
+class TPanel : public TWinControl {
+public:
+    TPanel(TComponent* owner, TWinControl& parent, RECT bounds, COLORREF color, COLORREF textColor,
+           bool bevel);
+    std::string ClassName() const override { return "TPanel"; }
+
+protected:
+    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    GdiHandle<HBRUSH> brush_;
+    COLORREF textColor_;
+    bool bevel_;
 };
 
 // A page of a page control: a panel that holds the page's controls.

@@ -101,6 +101,11 @@ void TForm::SetIcon(HICON icon) {
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
 
+void TForm::SetColor(COLORREF color) {
+    background_ = GdiHandle<HBRUSH>(CreateSolidBrush(color), true);
+    Invalidate();
+}
+
 void TForm::SetMenu(HMENU menu) {
     // The client area keeps its size when the menu bar arrives.
     const int width = ClientWidth();
@@ -178,6 +183,15 @@ void TForm::Close() {
 
 std::optional<LRESULT> TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_ERASEBKGND:
+        if (background_.Get() == nullptr)
+            return std::nullopt;
+        {
+            RECT r{};
+            GetClientRect(Handle(), &r);
+            FillRect(reinterpret_cast<HDC>(wParam), &r, background_.Get());
+        }
+        return 1;
     case DM_GETDEFID:
         if (defaultButton_ != nullptr && defaultButton_->Enabled())
             return MAKELRESULT(GetDlgCtrlID(defaultButton_->Handle()), DC_HASDEFID);

@@ -41,6 +41,8 @@ public:
     // Centres the window on the screen, left first, then top.
     void CenterOnScreen();
     void SetIcon(HICON icon);
+    // A background colour of the form's own, instead of the button face.
+    void SetColor(COLORREF color);
 
     void Show();
     void Hide();
@@ -69,6 +71,7 @@ protected:
 private:
     void EnsureToolTips();
 
+    GdiHandle<HBRUSH> background_;
     int modalResult_ = mrNone;
     bool modal_ = false;
     HMENU menu_ = nullptr;

@@ -19,6 +19,7 @@ HFONT TFont::Handle() const {
         LOGFONTA font{};
         font.lfHeight = height_;
         font.lfWeight = style_ == FontStyle::Bold ? FW_BOLD : FW_NORMAL;
+        font.lfItalic = style_ == FontStyle::Italic ? TRUE : FALSE;
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfQuality = DEFAULT_QUALITY;
         std::strncpy(font.lfFaceName, name_.c_str(), LF_FACESIZE - 1);

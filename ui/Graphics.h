@@ -43,7 +43,7 @@ private:
     bool owned_ = false;
 };
 
-enum class FontStyle { Regular, Bold };
+enum class FontStyle { Regular, Bold, Italic };
 
 // A font by face name and height (negative: character height in pixels, as Windows takes it).
 // Changing it drops the handle and tells whoever listens.
