@@ -46,7 +46,8 @@ test-fuzz: fuzz-build
 bench: native win32
 	@build/native/bin/bench_analysis
 	@build/native/bin/bench_libraries
-	@tools/with-display tools/wine-run build/win32/bin/bench_open.exe
+	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_open.exe
+	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_console.exe
 
 # A longer fuzzing session than the one the tests run.
 fuzz: fuzz-build

@@ -124,6 +124,11 @@ void TLumocrt::DestroyCaret() {
 void TLumocrt::Paint(HDC dc, const RECT& clip) {
     if (core_.OwnerDraw())
         return;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (clip.left <= 0 && clip.top <= 0 && clip.right >= client.right &&
+        clip.bottom >= client.bottom)
+        ++wholePaints_;
     HGDIOBJ old = SelectObject(dc, TWinControl::Font().Handle());
     core_.PaintText({clip.left, clip.top, clip.right, clip.bottom}, [&](const CrtRun& run) {
         SetBkColor(dc, ToColorRef(run.BackColor));

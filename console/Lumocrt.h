@@ -53,8 +53,10 @@ public:
     void ShowCaret() override;
     void DestroyCaret() override;
 
-    // How many ExtTextOutA calls painting has made: one per run of equal colours.
+    // How many ExtTextOutA calls painting has made (one per run of equal colours), and how many
+    // paints covered the whole control.
     int TextCalls() const { return textCalls_; }
+    int WholePaints() const { return wholePaints_; }
 
 protected:
     std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -66,6 +68,7 @@ private:
     TColor color_ = clWindow;
     bool sizing_ = false;
     int textCalls_ = 0;
+    int wholePaints_ = 0;
 };
 
 // A colour as GDI takes it: system colours looked up, RGB colours as they are.
