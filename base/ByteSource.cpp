@@ -1,5 +1,7 @@
 #include "base/ByteSource.h"
 
+#include "base/FilePosition.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,14 +14,6 @@ namespace {
 std::string OpenFailure(const std::string& path, int error) {
     // EFOpenError's text names the file; the reason follows so the user knows what to fix.
     return path + ": " + std::strerror(error);
-}
-
-int Seek(std::FILE* file, std::uint64_t position) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(position), SEEK_SET);
-#else
-    return fseeko(file, static_cast<off_t>(position), SEEK_SET);
-#endif
 }
 
 } // namespace
@@ -57,7 +51,7 @@ std::size_t FileSource::ReadAt(std::uint64_t position, std::span<std::uint8_t> b
         return 0;
     if (position >= size_)
         return 0;
-    if (Seek(file_, position) != 0)
+    if (SeekFile(file_, static_cast<std::int64_t>(position), SEEK_SET) != 0)
         throw EReadFailure("Cannot read file " + path_ + ": " + std::strerror(errno));
     const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file_);
     if (count < buffer.size() && std::ferror(file_)) {

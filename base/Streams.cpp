@@ -1,29 +1,11 @@
 #include "base/Streams.h"
 
+#include "base/FilePosition.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace quillet {
-
-namespace {
-
-int SeekFile(std::FILE* file, std::int64_t offset, int origin) {
-#ifdef _WIN32
-    return _fseeki64(file, offset, origin);
-#else
-    return fseeko(file, static_cast<off_t>(offset), origin);
-#endif
-}
-
-std::int64_t TellFile(std::FILE* file) {
-#ifdef _WIN32
-    return _ftelli64(file);
-#else
-    return static_cast<std::int64_t>(ftello(file));
-#endif
-}
-
-} // namespace
 
 std::int64_t TStream::Remaining() const {
     return std::max<std::int64_t>(0, Size() - Position());
