@@ -3,15 +3,18 @@
 #pragma once
 
 #include "base/Exceptions.h"
+#include "base/NumberFormat.h"
 #include "base/Streams.h"
 
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace quillet::gamelib {
 
@@ -53,6 +56,30 @@ void ReserveEntries(List& list, std::size_t count, const std::string& failure) {
         throw Exception(failure);
     } catch (const std::length_error&) {
         throw Exception(failure);
+    }
+}
+
+// A copy of `size` bytes in memory of its own; raises `failure` when there is none.
+inline std::unique_ptr<std::uint8_t[]> CopyBlock(const std::uint8_t* bytes, std::int64_t size,
+                                                 const std::string& failure) {
+    auto copy = AllocateBlock(size, failure);
+    if (size > 0)
+        std::memcpy(copy.get(), bytes, static_cast<std::size_t>(size));
+    return copy;
+}
+
+// Copies the entries of one list into another that was just cleared, counting them in `count`
+// as they arrive, so that a copy that runs out of memory leaves a list that describes only what
+// it holds. `copyEntry` copies one entry with its data block, raising the failure it is given.
+template <typename Entry, typename CopyEntry>
+void CopyEntries(const std::vector<Entry>& source, std::vector<Entry>& target, std::int32_t& count,
+                 const std::string& listName, CopyEntry copyEntry) {
+    ReserveEntries(target, source.size(),
+                   listName + ".AssignTo failed (GetMem): " +
+                       FormatDecimal(static_cast<std::int64_t>(source.size() * sizeof(Entry))));
+    for (const Entry& entry : source) {
+        target.push_back(copyEntry(entry, listName + ".AssignTo failed"));
+        ++count;
     }
 }
 

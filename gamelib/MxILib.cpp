@@ -5,7 +5,6 @@
 #include "gamelib/LibraryFormat.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace quillet {
 
@@ -135,21 +134,17 @@ void TMxImages::AssignTo(TPersistent& dest) const {
         return;
     target->header_ = header_;
     target->header_.Count = 0;
-    gamelib::ReserveEntries(
-        target->images_, images_.size(),
-        "TMxImages.AssignTo failed (GetMem): " +
-            FormatDecimal(static_cast<std::int64_t>(images_.size() * sizeof(TMxImageHeader))));
-    for (const TMxImageHeader& image : images_) {
-        TMxImageHeader copy;
-        copy.Width = image.Width;
-        copy.Height = image.Height;
-        copy.Reserved = image.Reserved;
-        const auto size = static_cast<std::int64_t>(image.BitsSize());
-        copy.Bits = gamelib::AllocateBlock(size, "TMxImages.AssignTo failed");
-        std::memcpy(copy.Bits.get(), image.Bits.get(), static_cast<std::size_t>(size));
-        target->images_.push_back(std::move(copy));
-        ++target->header_.Count;
-    }
+    gamelib::CopyEntries(images_, target->images_, target->header_.Count, "TMxImages",
+                         [](const TMxImageHeader& image, const std::string& failure) {
+                             TMxImageHeader copy;
+                             copy.Width = image.Width;
+                             copy.Height = image.Height;
+                             copy.Reserved = image.Reserved;
+                             copy.Bits = gamelib::CopyBlock(
+                                 image.Bits.get(), static_cast<std::int64_t>(image.BitsSize()),
+                                 failure);
+                             return copy;
+                         });
 }
 
 void TMxImages::DefineProperties(TFiler& filer) {

@@ -5,7 +5,6 @@
 #include "gamelib/LibraryFormat.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace quillet {
 
@@ -107,22 +106,17 @@ void TMxSounds::AssignTo(TPersistent& dest) const {
     if (sounds_.empty())
         return;
     target->header_.Signature = header_.Signature;
-    gamelib::ReserveEntries(
-        target->sounds_, sounds_.size(),
-        "TMxSounds.AssignTo failed (GetMem): " +
-            FormatDecimal(static_cast<std::int64_t>(sounds_.size() * sizeof(TMxSoundHeader))));
-    for (const TMxSoundHeader& sound : sounds_) {
-        TMxSoundHeader copy;
-        copy.Format = sound.Format;
-        copy.Reserved = sound.Reserved;
-        copy.Pan = sound.Pan;
-        copy.Volume = sound.Volume;
-        copy.Size = sound.Size;
-        copy.Data = gamelib::AllocateBlock(sound.Size, "TMxSounds.AssignTo failed");
-        std::memcpy(copy.Data.get(), sound.Data.get(), static_cast<std::size_t>(sound.Size));
-        target->sounds_.push_back(std::move(copy));
-        ++target->header_.Count;
-    }
+    gamelib::CopyEntries(sounds_, target->sounds_, target->header_.Count, "TMxSounds",
+                         [](const TMxSoundHeader& sound, const std::string& failure) {
+                             TMxSoundHeader copy;
+                             copy.Format = sound.Format;
+                             copy.Reserved = sound.Reserved;
+                             copy.Pan = sound.Pan;
+                             copy.Volume = sound.Volume;
+                             copy.Size = sound.Size;
+                             copy.Data = gamelib::CopyBlock(sound.Data.get(), sound.Size, failure);
+                             return copy;
+                         });
 }
 
 void TMxSounds::DefineProperties(TFiler& filer) {
