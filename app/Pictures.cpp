@@ -261,12 +261,7 @@ void DrawSymbol(RgbImage& image, Glyph glyph, int ox, int oy, int size, bool dis
 RgbImage GlyphImage(Glyph glyph) {
     switch (glyph) {
     case Glyph::Open:
-    case Glyph::Close: {
-        RgbImage image(32, 16);
-        DrawSymbol(image, glyph, 0, 0, 16, false);
-        DrawSymbol(image, glyph, 16, 0, 16, true);
-        return image;
-    }
+    case Glyph::Close:
     case Glyph::Ok: {
         RgbImage image(32, 16);
         DrawSymbol(image, glyph, 0, 0, 16, false);

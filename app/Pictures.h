@@ -29,8 +29,8 @@ RgbImage WindowIcon();
 
 enum class Glyph { Open, Ok, Close, StatusNone, StatusValid, StatusMinor, StatusUnusable };
 
-// A button glyph: 16 by 16 images (Open and Close carry an enabled and a disabled image side by
-// side, 32 by 16) or 32 by 32 for the status buttons. The bottom left-hand pixel is the
+// A button glyph: an enabled and a disabled 16 by 16 image side by side (32 by 16) for the push
+// buttons, or one 32 by 32 image for the status buttons. The bottom left-hand pixel is the
 // transparent colour.
 RgbImage GlyphImage(Glyph glyph);
 

@@ -49,18 +49,6 @@ void TApplication::Run() {
     }
 }
 
-void TApplication::ProcessMessages() {
-    MSG message{};
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            terminated_ = true;
-            PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        HandleMessage(message);
-    }
-}
-
 bool TApplication::HandleMessage(MSG& message) {
     try {
         if (OnMessage && OnMessage(message))

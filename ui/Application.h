@@ -25,8 +25,6 @@ public:
 
     // Runs the message loop until Terminate, or until the main form closes.
     void Run();
-    // Handles the messages waiting in the queue, then returns.
-    void ProcessMessages();
     // Ends the message loop after the message being handled.
     void Terminate();
     bool Terminated() const { return terminated_; }

@@ -376,11 +376,6 @@ TImage::TImage(TComponent* owner, TWinControl& parent, RECT bounds) : TWinContro
     CreateHandle(&parent, "STATIC", WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY, 0, "");
 }
 
-void TImage::SetPicture(TBitmap picture) {
-    picture_ = std::move(picture);
-    Invalidate();
-}
-
 bool TImage::HandleDrawItem(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
     picture_.Draw(item.hDC, 0, 0);

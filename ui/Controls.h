@@ -175,7 +175,6 @@ public:
     TImage(TComponent* owner, TWinControl& parent, RECT bounds);
     std::string ClassName() const override { return "TImage"; }
     TBitmap& Picture() { return picture_; }
-    void SetPicture(TBitmap picture);
 
 protected:
     bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
