@@ -25,6 +25,10 @@ public:
 
     // Runs the message loop until Terminate, or until the main form closes.
     void Run();
+    // Handles one message from the queue, or runs the idle event and waits when there is none.
+    // Modal forms run their loops on this too, so the hooks below see every message.
+    // False when the message was WM_QUIT.
+    bool HandleMessage();
     // Ends the message loop after the message being handled.
     void Terminate();
     bool Terminated() const { return terminated_; }
@@ -44,14 +48,26 @@ public:
     // A control's hint or its display changed.
     void HintsChanged(TWinControl& control);
 
+    // The application's own hidden top-level window. Windows sends WM_ACTIVATEAPP straight to
+    // window procedures, never through the queue; this window hands it to OnMessage as well,
+    // so a message hook learns when the user leaves the program and comes back.
+    HWND Handle();
+
+    // The mouse pointer over every window of the program: hidden, or each window's own.
+    bool CursorHidden() const { return cursorHidden_; }
+    void SetCursorHidden(bool hidden);
+
 private:
-    bool HandleMessage(MSG& message);
+    void Dispatch(MSG& message);
     void Idle();
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     std::string title_;
     TForm* mainForm_ = nullptr;
     std::vector<TForm*> forms_;
     bool terminated_ = false;
+    bool cursorHidden_ = false;
+    HWND handle_ = nullptr;
 };
 
 // The program's one application object.

@@ -117,6 +117,12 @@ LRESULT TWinControl::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
         FocusMoved(reinterpret_cast<HWND>(wParam), false);
         break;
+    case WM_SETCURSOR:
+        if (Application().CursorHidden()) {
+            ::SetCursor(nullptr);
+            return TRUE;
+        }
+        break;
     default:
         break;
     }

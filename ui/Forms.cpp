@@ -39,11 +39,13 @@ TForm::~TForm() {
         DestroyWindow(toolTips_);
 }
 
-void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHeight,
-                       TBorderStyle border, TBorderIcons icons, bool stayOnTop) {
-    RegisterClassOnce(kFormClass, DefWindowProcA, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    DWORD style = WS_CAPTION | WS_CLIPCHILDREN;
-    DWORD exStyle = WS_EX_CONTROLPARENT | (stayOnTop ? WS_EX_TOPMOST : 0);
+namespace {
+
+DWORD FrameStyle(TBorderStyle border, TBorderIcons icons) {
+    DWORD style = WS_CLIPCHILDREN;
+    if (border == TBorderStyle::None)
+        return style | WS_POPUP;
+    style |= WS_CAPTION;
     if (icons.systemMenu)
         style |= WS_SYSMENU;
     if (icons.minimize)
@@ -52,16 +54,44 @@ void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHe
         style |= WS_MAXIMIZEBOX;
     if (border == TBorderStyle::Sizeable)
         style |= WS_THICKFRAME;
-    if (border == TBorderStyle::Dialog)
-        exStyle |= WS_EX_DLGMODALFRAME;
     if (border == TBorderStyle::Single || border == TBorderStyle::Dialog)
         style |= WS_BORDER;
+    return style;
+}
 
+DWORD FrameExStyle(TBorderStyle border) {
+    return WS_EX_CONTROLPARENT | (border == TBorderStyle::Dialog ? WS_EX_DLGMODALFRAME : 0);
+}
+
+} // namespace
+
+void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHeight,
+                       TBorderStyle border, TBorderIcons icons, bool stayOnTop) {
+    RegisterClassOnce(kFormClass, DefWindowProcA, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    const DWORD style = FrameStyle(border, icons);
+    const DWORD exStyle = FrameExStyle(border) | (stayOnTop ? WS_EX_TOPMOST : 0);
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&frame, style, menu_ != nullptr, exStyle);
     SetBounds(0, 0, frame.right - frame.left, frame.bottom - frame.top);
     CreateHandle(nullptr, kFormClass, style, exStyle, caption);
     Application().FormCreated(*this);
+}
+
+void TForm::SetBorderStyle(TBorderStyle border, TBorderIcons icons) {
+    const int width = ClientWidth();
+    const int height = ClientHeight();
+    const DWORD visible = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)) & WS_VISIBLE;
+    const DWORD topmost = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)) & WS_EX_TOPMOST;
+    SetWindowLongA(Handle(), GWL_STYLE, static_cast<LONG>(FrameStyle(border, icons) | visible));
+    SetWindowLongA(Handle(), GWL_EXSTYLE, static_cast<LONG>(FrameExStyle(border) | topmost));
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    SetClientSize(width, height);
+}
+
+void TForm::SetStayOnTop(bool stayOnTop) {
+    SetWindowPos(Handle(), stayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TForm::SetClientSize(int width, int height) {
@@ -154,26 +184,31 @@ int TForm::ShowModal() {
     for (HWND window : disabled)
         EnableWindow(window, FALSE);
 
+    // The control that had the focus gets it back afterwards.
+    HWND returnFocus = GetFocus();
     modal_ = true;
     modalResult_ = mrNone;
     Show();
-    MSG message{};
+    // Keys must come here, not stay with a control of the window that was left.
+    HWND focus = GetFocus();
+    if (focus != Handle() && !IsChild(Handle(), focus))
+        ::SetFocus(Handle());
+    // The application's loop, so that its message hook, idle event and exception event serve
+    // modal forms too.
     while (modalResult_ == mrNone) {
-        if (!GetMessageA(&message, nullptr, 0, 0)) {
-            PostQuitMessage(static_cast<int>(message.wParam));
+        if (!Application().HandleMessage()) {
+            PostQuitMessage(0);
             modalResult_ = mrCancel;
-            break;
         }
-        HWND top = GetAncestor(message.hwnd, GA_ROOT);
-        if (top == Handle() && IsDialogMessageA(Handle(), &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
     }
     for (HWND window : disabled)
         EnableWindow(window, TRUE);
     Hide();
     modal_ = false;
+    if (returnFocus != nullptr && IsWindow(returnFocus) && IsWindowVisible(returnFocus)) {
+        SetActiveWindow(GetAncestor(returnFocus, GA_ROOT));
+        ::SetFocus(returnFocus);
+    }
     return modalResult_;
 }
 
@@ -216,6 +251,21 @@ std::optional<LRESULT> TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM 
             // Enter pressed the default button through the dialog manager.
             if (defaultButton_->Enabled())
                 defaultButton_->Click();
+            return 0;
+        }
+        return std::nullopt;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && OnActivate)
+            OnActivate(this);
+        return std::nullopt;
+    case WM_GETDLGCODE:
+        if (OnKeyPress)
+            return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+        return std::nullopt;
+    case WM_CHAR:
+        if (OnKeyPress) {
+            char key = static_cast<char>(wParam);
+            OnKeyPress(this, key);
             return 0;
         }
         return std::nullopt;

@@ -11,7 +11,7 @@
 
 namespace quillet::ui {
 
-enum class TBorderStyle { Single, Dialog, Sizeable };
+enum class TBorderStyle { None, Single, Dialog, Sizeable };
 
 struct TBorderIcons {
     bool systemMenu = true;
@@ -41,6 +41,9 @@ public:
     // Centres the window on the screen, left first, then top.
     void CenterOnScreen();
     void SetIcon(HICON icon);
+    // Changes the frame of a window already made; the client area keeps its place.
+    void SetBorderStyle(TBorderStyle border, TBorderIcons icons);
+    void SetStayOnTop(bool stayOnTop);
     // A background colour of the form's own, instead of the button face.
     void SetColor(COLORREF color);
 
@@ -58,6 +61,11 @@ public:
     void SetCancelButton(TBitBtn* button);
 
     std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
+    // The form became the active window.
+    TNotifyEvent OnActivate;
+    // A character typed while the form itself has the focus; it then also takes Tab, Enter
+    // and Escape, which the dialog manager would otherwise turn into commands.
+    std::function<void(TComponent* sender, char& key)> OnKeyPress;
     // Menu items report here by their command number.
     std::function<void(int command)> OnMenuCommand;
 

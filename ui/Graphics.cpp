@@ -14,6 +14,14 @@ void TFont::Set(std::string name, int height, FontStyle style) {
         OnChange();
 }
 
+void TFont::SetSize(int points) {
+    HDC screen = GetDC(nullptr);
+    const int pixelsPerInch = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    Set(name_, -MulDiv(points, pixelsPerInch, 72), style_);
+}
+
 HFONT TFont::Handle() const {
     if (handle_.Get() == nullptr) {
         LOGFONTA font{};

@@ -57,6 +57,12 @@ public:
     int Height() const { return height_; }
     FontStyle Style() const { return style_; }
     void Set(std::string name, int height, FontStyle style = FontStyle::Regular);
+    void SetName(std::string name) { Set(std::move(name), height_, style_); }
+    // Size in points, at the screen's pixels per inch.
+    void SetSize(int points);
+    // The colour text is drawn in, where the user of the font draws it.
+    COLORREF Color() const { return color_; }
+    void SetColor(COLORREF color) { color_ = color; }
     // Takes another font's face, height and style; the handle and listener stay this font's.
     void Assign(const TFont& other) { Set(other.name_, other.height_, other.style_); }
 
@@ -67,6 +73,7 @@ private:
     std::string name_;
     int height_;
     FontStyle style_;
+    COLORREF color_ = RGB(0, 0, 0);
     mutable GdiHandle<HFONT> handle_;
 };
 
