@@ -1,6 +1,7 @@
 // Quillet's entry: the application object, the windows in their order, and the message loop.
 #include "app/About.h"
 #include "app/DEBUGWIN.h"
+#include "app/DirectX.h"
 #include "app/ROMLoad.h"
 #include "app/SnesForm.h"
 #include "app/Warning.h"
@@ -22,9 +23,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const auto debugger = std::make_unique<quillet::app::TDebugger>();
     const auto dlgWarn = std::make_unique<quillet::app::TdlgWarn>(form1->FInfo);
     const auto load = std::make_unique<quillet::app::TLoad>();
+    const auto frmDirectX = std::make_unique<quillet::app::TfrmDirectX>();
     form1->SetAboutBox(*aboutBox);
     form1->SetLog(*debugger);
     form1->SetLoadWindow(*load);
+    form1->SetEmulationWindows(*dlgWarn, *frmDirectX);
     application.Run();
     return 0;
 }

@@ -1,8 +1,10 @@
 #include "app/SnesForm.h"
 
 #include "app/About.h"
+#include "app/DirectX.h"
 #include "app/PictureBitmaps.h"
 #include "app/ROMLoad.h"
+#include "app/Warning.h"
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
 #include "base/Streams.h"
@@ -101,6 +103,7 @@ void TForm1::CreateControls() {
     btnEmu->SetShowHint(true);
     btnOpen->OnClick = [this](TComponent*) { btnOpenClick(); };
     btnExit->OnClick = [this](TComponent*) { btnExitClick(); };
+    btnEmu->OnClick = [this](TComponent*) { btnEmuClick(); };
     OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
 
     PageControl1 = &Create<ui::TPageControl>(*this, Box(8, 0, 417, 345));
@@ -302,6 +305,23 @@ void TForm1::btnOpenClick() {
     }
     LogLine("Open Finished...");
     Timer1->SetEnabled(true);
+}
+
+std::string ImageSection(const std::string& title) {
+    std::string section = title.substr(0, title.find('\0'));
+    section.erase(section.find_last_not_of(' ') + 1);
+    return section;
+}
+
+void TForm1::btnEmuClick() {
+    const std::string section = ImageSection(FInfo.Name);
+    if (SpeedButtons[0]->Tag() == 2 &&
+        GetPrivateProfileIntA(section.c_str(), "WarnErrors", 0, kSettingsFile) == 0) {
+        dlgWarn->Memo1->SetText("This ROM may be unusable because of the following errors: \r\n" +
+                                FInfo.Errors);
+        dlgWarn->ShowModal();
+    }
+    frmDirectX->ShowModal();
 }
 
 void TForm1::About1Click() {

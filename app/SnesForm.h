@@ -20,8 +20,15 @@ int ModifiersToInt(std::uint8_t modifiers);
 inline constexpr const char* kSettingsFile = "QUILLET.INI";
 inline constexpr std::size_t kRomBufferSize = 4194305;
 
+// The settings section of an image: its title up to the first zero byte, without the blanks
+// that pad it. Wine's profile functions cannot find a section whose name ends in blanks once
+// the file has been read back from disk, so a padded name would be written but never found.
+std::string ImageSection(const std::string& title);
+
 class TAboutBox;
 class TLoad;
+class TdlgWarn;
+class TfrmDirectX;
 
 class TForm1 : public ui::TForm {
 public:
@@ -75,12 +82,18 @@ public:
     // The loading window, made after this one, and where the log goes.
     void SetLoadWindow(TLoad& load) { Load = &load; }
     void SetAboutBox(TAboutBox& about) { AboutBox = &about; }
+    // The warning dialog and the full-screen placeholder that the emulate command shows.
+    void SetEmulationWindows(TdlgWarn& warning, TfrmDirectX& placeholder) {
+        dlgWarn = &warning;
+        frmDirectX = &placeholder;
+    }
     void SetLog(TextSink& log) { log_ = &log; }
     void LogLine(std::string_view text) { log_->LogLine(text); }
     void LogText(std::string_view text) { log_->LogText(text); }
 
     void FormCreate();
     void btnOpenClick();
+    void btnEmuClick();
     void About1Click();
     void SpeedButton1Click();
     void LoadRomImage(const std::string& path, SNESImageInfo info);
@@ -109,6 +122,8 @@ private:
 
     TLoad* Load = nullptr;
     TAboutBox* AboutBox = nullptr;
+    TdlgWarn* dlgWarn = nullptr;
+    TfrmDirectX* frmDirectX = nullptr;
     NullSink noLog_;
     TextSink* log_ = &noLog_;
 };

@@ -27,8 +27,7 @@ void TdlgWarn::FormCreate() {
 
 void TdlgWarn::BitBtn1Click() {
     if (CheckBox1->Checked()) {
-        // The section is the title up to its first zero byte, trailing blanks included.
-        const std::string section = image_.Name.substr(0, image_.Name.find('\0'));
+        const std::string section = ImageSection(image_.Name);
         WritePrivateProfileStringA(section.c_str(), "WarnErrors", "1", kSettingsFile);
     }
     Hide();
