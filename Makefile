@@ -31,14 +31,14 @@ run: build
 
 test: build fuzz-build
 	@ctest --preset native
-	@tools/with-display ctest --preset win32
+	@tools/with-display tools/with-audio ctest --preset win32
 	@ctest --preset fuzz
 
 test-native: native
 	@ctest --preset native
 
 test-win32: win32
-	@tools/with-display ctest --preset win32
+	@tools/with-display tools/with-audio ctest --preset win32
 
 test-fuzz: fuzz-build
 	@ctest --preset fuzz
