@@ -48,6 +48,7 @@ bench: native win32
 	@build/native/bin/bench_libraries
 	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_open.exe
 	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_console.exe
+	@tools/with-display tools/wine-run --desktop 1024x768 build/win32/bin/bench_screen.exe
 
 # A longer fuzzing session than the one the tests run.
 fuzz: fuzz-build

@@ -57,7 +57,7 @@ TEST(AboutBox, CloseBoxLeavesItsTimerRunning) {
     EXPECT_FALSE(IsWindowVisible(about.Handle()));
 }
 
-TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderThePaddedTitle) {
+TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderTheTitleWithoutItsPadding) {
     SNESImageInfo image;
     image.Name = std::string("SHORT") + std::string(16, ' ');
     app::TdlgWarn warn(image);
@@ -79,6 +79,10 @@ TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderThePaddedTitle) {
     warn.CheckBox1->SetChecked(true);
     warn.BitBtn1Click();
     EXPECT_EQ(GetPrivateProfileIntA(section, "WarnErrors", 0, "QUILLET.INI"), 1u);
+    // The file names the section without the blanks, so it can be read back after a restart.
+    char names[64] = {};
+    GetPrivateProfileSectionNamesA(names, sizeof names, "QUILLET.INI");
+    EXPECT_STREQ(names, "SHORT");
     EXPECT_EQ(warn.ModalResult(), ui::mrOk);
     EXPECT_FALSE(IsWindowVisible(warn.Handle()));
 
