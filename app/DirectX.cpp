@@ -15,6 +15,25 @@ TfrmDirectX::TfrmDirectX(TComponent* owner) : TForm(owner) {
     MxScreen1->OnPaint = [this](TComponent*) { MxScreen1Paint(); };
     OnKeyPress = [this](TComponent*, char& key) { FormKeyPress(key); };
     MxScreen1->Loaded();
+    // The screen starts on every activation. When it cannot, the placeholder closes and the
+    // error is shown after it has gone: an error box over it would hand the activation back
+    // to it when closed, and the screen would try again and fail again, for ever.
+    OnActivate = [this, startScreen = OnActivate](TComponent* sender) {
+        try {
+            startScreen(sender);
+        } catch (...) {
+            startFailure_ = std::current_exception();
+            PostMessageA(Handle(), kShowStartFailure, 0, 0);
+            Close();
+        }
+    };
+}
+
+std::optional<LRESULT> TfrmDirectX::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kShowStartFailure && startFailure_) {
+        std::rethrow_exception(std::exchange(startFailure_, nullptr));
+    }
+    return TForm::HandleMessage(message, wParam, lParam);
 }
 
 void TfrmDirectX::DrawPlaceholder() {

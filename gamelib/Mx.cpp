@@ -120,6 +120,8 @@ void TMxScreen::OwnerActivate() {
 void TMxScreen::Initialize() {
     if (FDirectDraw != nullptr)
         return;
+    auto& application = ui::Application();
+    application.Handle(); // made now, so that it hears the program lose and regain the user
     IDirectDraw* made = nullptr;
     if (FAILED(DirectDrawFactory(nullptr, &made, nullptr)) || made == nullptr)
         throw EMxScreen("Failed to create IDerectDraw object");
@@ -128,8 +130,6 @@ void TMxScreen::Initialize() {
         CleanUp();
         throw EMxScreen("SetCooperativeLevel Failed");
     }
-    auto& application = ui::Application();
-    application.Handle(); // made now, so that it hears the program lose and regain the user
     application.OnException = [this](const std::exception& error) { AppException(error); };
     application.OnMessage = [this](MSG& message) { return AppMessage(message); };
     const SIZE size = DisplayModeSize(FDisplayMode);
