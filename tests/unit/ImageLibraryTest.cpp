@@ -2,6 +2,7 @@
 
 #include "base/FormStream.h"
 #include "tests/support/LibraryBytes.h"
+#include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@ namespace {
 
 using testing::Bytes;
 using testing::ImageLibrary;
+using testing::MessageOf;
 
 Bytes Saved(const TMxImages& images) {
     TMemoryStream out;
@@ -21,15 +23,6 @@ Bytes Saved(const TMxImages& images) {
 void Load(TMxImages& images, const Bytes& bytes) {
     TMemoryStream in(bytes);
     images.LoadFromStream(in);
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
 }
 
 TEST(ImageLibrary, LoadsAnyCaseSignatureAndSavesTheSameBytes) {

@@ -1,6 +1,7 @@
 // Sound buffers made from a sound library, over a DirectSound that fails when told to.
 #include "gamelib/MxSnd.h"
 #include "tests/support/LibraryBytes.h"
+#include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
 #include "tests/win/FakeDirectX.h"
 #include "ui/Application.h"
@@ -20,15 +21,6 @@ protected:
         library->LoadFromFile(folder.Write(
             "three.sdl", testing::SoundLibrary(
                              "SL10", {{16, 16, -2000, -100}, {4, 4, 0, 0}, {9, 9, 3000, -2500}})));
-    }
-
-    template <typename Action> std::string ErrorOf(Action action) {
-        try {
-            action();
-        } catch (const Exception& error) {
-            return error.Message();
-        }
-        return "(nothing raised)";
     }
 
     std::shared_ptr<FakeDirectSoundState> state = std::make_shared<FakeDirectSoundState>();
@@ -107,17 +99,17 @@ TEST_F(AudioTest, FailuresSayWhatFailed) {
         library->Reload();
         c.fail(*state);
         TMxAudio audio(nullptr, FakeDirectSoundCreate{state});
-        EXPECT_EQ(ErrorOf([&] { audio.SetSoundLibrary(library); }), c.message);
+        EXPECT_EQ(testing::MessageOf([&] { audio.SetSoundLibrary(library); }), c.message);
         EXPECT_EQ(state->live.buffers, c.buffersLeft);
     }
-    EXPECT_EQ(ErrorOf([&] { TMxAudio audio(nullptr, FakeDirectSoundCreate{state}); }),
+    EXPECT_EQ(testing::MessageOf([&] { TMxAudio audio(nullptr, FakeDirectSoundCreate{state}); }),
               "(nothing raised)");
     state->create.result = DSERR_NODRIVER;
-    EXPECT_EQ(ErrorOf([&] { TMxAudio audio(nullptr, FakeDirectSoundCreate{state}); }),
+    EXPECT_EQ(testing::MessageOf([&] { TMxAudio audio(nullptr, FakeDirectSoundCreate{state}); }),
               "Failed to Create DirectSound");
     state->create.result = S_OK;
     state->setCooperativeLevel.result = DSERR_INVALIDPARAM;
-    EXPECT_EQ(ErrorOf([&] { TMxAudio audio(nullptr, FakeDirectSoundCreate{state}); }),
+    EXPECT_EQ(testing::MessageOf([&] { TMxAudio audio(nullptr, FakeDirectSoundCreate{state}); }),
               "Failed to set directsound copoperative level");
 }
 
@@ -127,7 +119,7 @@ TEST_F(AudioTest, ABufferThatWillNotStopSaysSoButIsStillReleased) {
         TMxAudio audio(nullptr, FakeDirectSoundCreate{state});
         audio.SetSoundLibrary(library);
         state->stop.result = DSERR_INVALIDCALL;
-        EXPECT_EQ(ErrorOf([&] { audio.Buffers(0)->Stop(); }), "Stop Failed");
+        EXPECT_EQ(testing::MessageOf([&] { audio.Buffers(0)->Stop(); }), "Stop Failed");
     }
     EXPECT_TRUE(state->AllReleased());
 }

@@ -3,6 +3,7 @@
 #include "gamelib/Mx.h"
 #include "gamelib/MxSnd.h"
 #include "tests/support/LibraryBytes.h"
+#include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
 #include "tests/win/FakeDirectX.h"
 #include "tests/win/MessageBoxes.h"
@@ -37,15 +38,6 @@ protected:
         form.CreateForm("Screen", 200, 100, ui::TBorderStyle::Single, {});
         screen = &form.Create<TMxScreen>();
         screen->DirectDrawFactory = FakeDirectDrawCreate{state};
-    }
-
-    template <typename Action> std::string ErrorOf(Action action) {
-        try {
-            action();
-        } catch (const Exception& error) {
-            return error.Message();
-        }
-        return "(nothing raised)";
     }
 
     // Everything made was released and the application has its own hooks again.
@@ -138,7 +130,7 @@ TEST_F(ScreenTest, StartsInOrderAndCleansUpEverything) {
 }
 
 TEST_F(ScreenTest, EveryStartFailureLeavesTheDisplayAsItWas) {
-    EXPECT_EQ(ErrorOf([&] { screen->CleanUp(); }), "(nothing raised)"); // never started
+    EXPECT_EQ(testing::MessageOf([&] { screen->CleanUp(); }), "(nothing raised)"); // never started
 
     struct Case {
         const char* message;
@@ -163,7 +155,7 @@ TEST_F(ScreenTest, EveryStartFailureLeavesTheDisplayAsItWas) {
         state = std::make_shared<FakeDirectDrawState>();
         screen->DirectDrawFactory = FakeDirectDrawCreate{state};
         c.fail(*state);
-        EXPECT_EQ(ErrorOf([&] { screen->Initialize(); }), c.message);
+        EXPECT_EQ(testing::MessageOf([&] { screen->Initialize(); }), c.message);
         ExpectLeftAlone();
         EXPECT_EQ(screen->Front(), nullptr);
         EXPECT_EQ(screen->Back(), nullptr);
@@ -175,13 +167,14 @@ TEST_F(ScreenTest, EveryStartFailureLeavesTheDisplayAsItWas) {
     state = std::make_shared<FakeDirectDrawState>();
     screen->DirectDrawFactory = FakeDirectDrawCreate{state};
     screen->OnInitialize = [](TComponent*) { throw Exception("handler failed"); };
-    EXPECT_EQ(ErrorOf([&] { screen->Initialize(); }), "handler failed");
+    EXPECT_EQ(testing::MessageOf([&] { screen->Initialize(); }), "handler failed");
     ExpectLeftAlone();
 }
 
 TEST_F(ScreenTest, FadesStepOncePerVerticalBlank) {
-    EXPECT_EQ(ErrorOf([&] { screen->FadeIn(1); }), "No palette set");
-    EXPECT_EQ(ErrorOf([&] { screen->WaitForVerticalBlank(); }), "WaitForVericalBlankError");
+    EXPECT_EQ(testing::MessageOf([&] { screen->FadeIn(1); }), "No palette set");
+    EXPECT_EQ(testing::MessageOf([&] { screen->WaitForVerticalBlank(); }),
+              "WaitForVericalBlankError");
     screen->Initialize();
     TPaletteEntries colours{};
     for (int i = 0; i < 256; ++i)
@@ -210,12 +203,12 @@ TEST_F(ScreenTest, FadesStepOncePerVerticalBlank) {
     screen->FadeIn(-3);
     screen->FadeOut(-3);
     EXPECT_TRUE(palette.setEntriesHistory.empty());
-    EXPECT_EQ(ErrorOf([&] { screen->FadeIn(0); }), "Division by zero");
+    EXPECT_EQ(testing::MessageOf([&] { screen->FadeIn(0); }), "Division by zero");
 
     state->waitForVerticalBlank.result = DDERR_GENERIC;
-    EXPECT_EQ(ErrorOf([&] { screen->FadeOut(5); }), "WaitForVericalBlankError");
+    EXPECT_EQ(testing::MessageOf([&] { screen->FadeOut(5); }), "WaitForVericalBlankError");
     state->setEntries.result = DDERR_GENERIC;
-    EXPECT_EQ(ErrorOf([&] { screen->SetPalette(colours); }), "SetEntries Failed");
+    EXPECT_EQ(testing::MessageOf([&] { screen->SetPalette(colours); }), "SetEntries Failed");
 }
 
 TEST_F(ScreenTest, LostSurfacesAreRestoredAndFailuresTraced) {
@@ -229,7 +222,7 @@ TEST_F(ScreenTest, LostSurfacesAreRestoredAndFailuresTraced) {
     EXPECT_EQ(primary.flips.size(), flips + 1);
     EXPECT_EQ(primary.flips.back(), DWORD{DDFLIP_WAIT});
     state->primaryCalls.flip.ReturnNext(1, DDERR_WASSTILLDRAWING);
-    EXPECT_EQ(ErrorOf([&] { screen->Flip(); }), "Flip Failed");
+    EXPECT_EQ(testing::MessageOf([&] { screen->Flip(); }), "Flip Failed");
 
     // A back buffer lost while it is erased is restored through the primary.
     state->backBufferCalls.blt.ReturnNext(1, DDERR_SURFACELOST);
@@ -247,7 +240,8 @@ TEST_F(ScreenTest, LostSurfacesAreRestoredAndFailuresTraced) {
     testing::TraceViewer viewer;
     for (const auto& failure : failures) {
         state->primaryCalls.restore.ReturnNext(1, failure.result);
-        EXPECT_EQ(ErrorOf([&] { screen->RestoreSurfaces(); }), "RestoreSurfaces Failed (Front)");
+        EXPECT_EQ(testing::MessageOf([&] { screen->RestoreSurfaces(); }),
+                  "RestoreSurfaces Failed (Front)");
         ASSERT_FALSE(viewer.Lines().empty());
         EXPECT_EQ(viewer.Lines().back().text, failure.trace);
     }

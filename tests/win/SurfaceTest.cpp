@@ -1,5 +1,6 @@
 // Off-screen surfaces and their canvas over a DirectDraw that fails when told to.
 #include "gamelib/Mx.h"
+#include "tests/support/MessageOf.h"
 #include "tests/win/FakeDirectX.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,6 @@ class SurfaceTest : public ::testing::Test {
 protected:
     SurfaceTest() { FakeDirectDrawCreate{state}(nullptr, &directDraw, nullptr); }
     ~SurfaceTest() override { directDraw->Release(); }
-
-    template <typename Action> std::string ErrorOf(Action action) {
-        try {
-            action();
-        } catch (const Exception& error) {
-            return error.Message();
-        }
-        return "(nothing raised)";
-    }
 
     std::shared_ptr<FakeDirectDrawState> state = std::make_shared<FakeDirectDrawState>();
     IDirectDraw* directDraw = nullptr;
@@ -51,7 +43,7 @@ TEST_F(SurfaceTest, MemorySurfaceIsDescribedAndFreed) {
     EXPECT_EQ(TMxSurface::CreateMemory(directDraw, 4, 4)->Pitch(), 0);
 
     state->createOffScreen.result = DDERR_OUTOFVIDEOMEMORY;
-    EXPECT_EQ(ErrorOf([&] { TMxSurface::CreateMemory(directDraw, 100, 50); }),
+    EXPECT_EQ(testing::MessageOf([&] { TMxSurface::CreateMemory(directDraw, 100, 50); }),
               "Could not create memory srface (100, 50)");
     EXPECT_EQ(state->live.surfaces, 0);
     EXPECT_TRUE(state->misuse.empty());
@@ -93,10 +85,10 @@ TEST_F(SurfaceTest, LockEraseAndColourKey) {
     EXPECT_EQ(lost, 1);
     EXPECT_EQ(record.blts.size(), 2u);
     state->offScreenCalls.blt.ReturnNext(1, DDERR_GENERIC);
-    EXPECT_EQ(ErrorOf([&] { surface->Erase(1); }), "Erase (Blt) Failed");
+    EXPECT_EQ(testing::MessageOf([&] { surface->Erase(1); }), "Erase (Blt) Failed");
     surface->OnSurfaceLost = nullptr;
     state->offScreenCalls.blt.ReturnNext(1, DDERR_SURFACELOST);
-    EXPECT_EQ(ErrorOf([&] { surface->Erase(1); }), "Erase (Blt) Failed");
+    EXPECT_EQ(testing::MessageOf([&] { surface->Erase(1); }), "Erase (Blt) Failed");
 
     surface->SetTransparentColor(5);
     EXPECT_EQ(surface->TransparentColor(), 5);
@@ -104,11 +96,12 @@ TEST_F(SurfaceTest, LockEraseAndColourKey) {
     EXPECT_EQ(record.colorKeys.at(0).key->dwColorSpaceLowValue, 5u);
     EXPECT_EQ(record.colorKeys.at(0).key->dwColorSpaceHighValue, 5u);
     state->offScreenCalls.setColorKey.result = DDERR_NOCOLORKEYHW;
-    EXPECT_EQ(ErrorOf([&] { surface->SetTransparentColor(0); }), "SetColorKey failed");
+    EXPECT_EQ(testing::MessageOf([&] { surface->SetTransparentColor(0); }), "SetColorKey failed");
 }
 
 TEST_F(SurfaceTest, CanvasBorrowsTheDeviceContextUntilRelease) {
-    EXPECT_EQ(ErrorOf([] { TMxCanvas canvas(nullptr); }), "Cannot create canvas for NIL surface");
+    EXPECT_EQ(testing::MessageOf([] { TMxCanvas canvas(nullptr); }),
+              "Cannot create canvas for NIL surface");
 
     auto surface = TMxSurface::CreateMemory(directDraw, 120, 40);
     auto& record = state->surfaces.at(0);
@@ -133,7 +126,8 @@ TEST_F(SurfaceTest, CanvasBorrowsTheDeviceContextUntilRelease) {
 
     // A refused device context leaves the canvas unable to draw.
     state->offScreenCalls.getDC.result = DDERR_CANTCREATEDC;
-    EXPECT_EQ(ErrorOf([&] { canvas.TextOut(0, 0, "x"); }), "Canvas does not allow drawing");
+    EXPECT_EQ(testing::MessageOf([&] { canvas.TextOut(0, 0, "x"); }),
+              "Canvas does not allow drawing");
     surface.reset();
     EXPECT_EQ(state->live.surfaces, 0);
     EXPECT_TRUE(state->misuse.empty()) << state->misuse.front();
