@@ -18,18 +18,36 @@ void TLoad::FormCreate() {
     CenterOnScreen();
 }
 
+void TLoad::Restart() {
+    // The bar starts from nothing read, not from where the last load left it; the window's
+    // own paint, which follows, shows that.
+    shown_ = given_ = 0;
+    ProgressBar1->SetPosition(0);
+    lastPaint_ = GetTickCount();
+}
+
 void TLoad::ShowProgress(int percent) {
-    // Asking the bar, and setting it, cost a message each, and setting it paints it: the value
-    // is kept here, and the bar follows when it changes, no more often than the eye can follow.
+    // Setting the bar paints it, which costs far more than reading a block: the bar follows
+    // when its value changes, no more often than the eye can follow.
+    given_ = percent;
     if (percent == shown_)
         return;
     const DWORD now = GetTickCount();
-    if (now - lastPaint_ < kPaintInterval && percent < 100)
+    if (now - lastPaint_ < kPaintInterval)
         return;
     shown_ = percent;
     lastPaint_ = now;
     ProgressBar1->SetPosition(percent);
     UpdateWindow(ProgressBar1->Handle());
+}
+
+void TLoad::Finish() {
+    Hide();
+    // Hidden, the bar takes its last value without painting it.
+    if (given_ != shown_) {
+        shown_ = given_;
+        ProgressBar1->SetPosition(given_);
+    }
 }
 
 } // namespace quillet::app

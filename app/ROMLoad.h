@@ -15,12 +15,17 @@ public:
     ui::TLabel* Label2 = nullptr;
 
     void FormCreate();
-    // Sets the bar and paints it at once when the value shown changes, at most every 40 ms.
+    // Puts the bar back to 0 before a load.
+    void Restart();
+    // Sets and paints the bar when its value changes, at most every 40 ms.
     void ShowProgress(int percent);
+    // Hides the window after a load; the bar keeps the last value given.
+    void Finish();
 
 private:
     static constexpr DWORD kPaintInterval = 40;
     int shown_ = 50;
+    int given_ = 50;
     DWORD lastPaint_ = 0;
 };
 

@@ -354,6 +354,7 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
     Load->CenterOnScreen();
+    Load->Restart();
     // On top without taking the activation from the main window, and painted at once: no
     // message is handled until the load ends.
     ShowWindow(Load->Handle(), SW_SHOWNOACTIVATE);
@@ -362,7 +363,7 @@ void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
     // Whatever happens below, the loading window goes away again.
     struct HideWhenDone {
         TLoad& load;
-        ~HideWhenDone() { load.Hide(); }
+        ~HideWhenDone() { load.Finish(); }
     } hide{*Load};
 
     const auto tell = [](const std::string& text) {

@@ -205,6 +205,24 @@ TEST_F(OpenCommand, OversizedAndEmptyImagesLoadWhatThereIsAndSaySo) {
     EXPECT_NE(log.Text().find("Open Finished..."), std::string::npos);
 }
 
+TEST(LoadingWindow, BarIsPaintedAtMostEvery40MsAndEndsAtTheLastValue) {
+    app::TLoad load;
+    load.Restart();
+    EXPECT_EQ(load.ProgressBar1->Position(), 0);
+    ShowWindow(load.Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(load.Handle());
+    // Long enough after the last paint, a new value is shown before the call returns.
+    Sleep(60);
+    load.ShowProgress(8);
+    EXPECT_EQ(load.ProgressBar1->Position(), 8);
+    EXPECT_FALSE(GetUpdateRect(load.ProgressBar1->Handle(), nullptr, FALSE));
+    load.ShowProgress(9);
+    load.ShowProgress(100);
+    load.Finish();
+    EXPECT_FALSE(load.Visible());
+    EXPECT_EQ(load.ProgressBar1->Position(), 100);
+}
+
 TEST(LoadingWindow, LayoutAsDesigned) {
     app::TLoad load;
     EXPECT_EQ(load.ClientWidth(), 272);
