@@ -71,7 +71,7 @@ void TfrmDirectX::FormKeyPress(char& key) {
     // The way back must always work: the display mode is left and the window closed even when
     // the fade fails, or when the screen never started and there is nothing to fade.
     try {
-        if (!MxScreen1->CleanedUp() && MxScreen1->DirectDraw() != nullptr)
+        if (MxScreen1->DirectDraw() != nullptr)
             MxScreen1->FadeOut(100);
     } catch (...) {
         MxScreen1->ShutDown();

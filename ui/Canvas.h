@@ -28,7 +28,6 @@ public:
     // The device context drawing goes to: asks CreateHandle for one when there is none, and
     // fails with "Canvas does not allow drawing" when it still has none.
     HDC Handle();
-    bool HandleAllocated() const { return dc_ != nullptr; }
     // Takes a device context to draw on, or drops the current one (null).
     void SetHandle(HDC dc);
 

@@ -3,12 +3,11 @@
 // the ratio of the two.
 #include "base/TextSink.h"
 #include "rom/RomAnalysis.h"
+#include "tests/bench/Timing.h"
 #include "tools/RomImageBuilder.h"
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +17,7 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
+
 namespace fs = std::filesystem;
 
 constexpr int kFileCount = 10000;
@@ -78,17 +77,12 @@ void AnalysisLoop(const std::vector<std::string>& files, std::uint64_t& sink) {
 
 template <typename Loop> double Seconds(Loop loop, const std::vector<std::string>& files) {
     std::uint64_t sink = 0;
-    const auto start = Clock::now();
+    const auto start = bench::Clock::now();
     loop(files, sink);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = bench::SecondsSince(start);
     if (sink == 42) // keeps the work from being optimised away
         std::puts("");
     return seconds;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace
@@ -116,8 +110,8 @@ int main() {
     }
     fs::remove_all(folder);
 
-    const double bareMedian = Median(bare);
-    const double analysisMedian = Median(analysis);
+    const double bareMedian = bench::Median(bare);
+    const double analysisMedian = bench::Median(analysis);
     std::printf("files: %d, rounds: %d (medians)\n", kFileCount, kRounds);
     std::printf("bare loop (open, size, 3 reads, close): %.1f ms\n", bareMedian * 1000);
     std::printf("AnalyseRomImage:                         %.1f ms\n", analysisMedian * 1000);

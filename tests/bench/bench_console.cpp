@@ -2,15 +2,16 @@
 // same output with a whole-control repaint after every scroll, in the same run, and prints the
 // times and how many whole-control repaints each made.
 #include "app/DEBUGWIN.h"
+#include "tests/bench/Timing.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::SecondsSince;
 constexpr int kLines = 10000;
 
 void Pump() {
@@ -37,7 +38,7 @@ int main() {
     for (int i = 0; i < kLines; ++i)
         crt.WriteLine(lineText(i));
     Pump(); // the scroll repaint still queued
-    const double coalesced = std::chrono::duration<double>(Clock::now() - start).count();
+    const double coalesced = SecondsSince(start);
     const int coalescedPaints = crt.WholePaints() - before;
 
     before = crt.WholePaints();
@@ -47,7 +48,7 @@ int main() {
         InvalidateRect(crt.Handle(), nullptr, FALSE);
         UpdateWindow(crt.Handle());
     }
-    const double everyScroll = std::chrono::duration<double>(Clock::now() - start).count();
+    const double everyScroll = SecondsSince(start);
     const int everyScrollPaints = crt.WholePaints() - before;
 
     std::printf("%d WriteLine calls into a visible %dx%d console\n", kLines, crt.Crt().Columns(),

@@ -2,10 +2,9 @@
 // copy of the same bytes into fresh memory, in the same run, and prints the ratios.
 #include "gamelib/MxILib.h"
 #include "gamelib/mxslib.h"
+#include "tests/bench/Timing.h"
 #include "tests/support/LibraryBytes.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,21 +13,13 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kRepeats = 41;
 constexpr int kItems = 64;
 constexpr int kItemBytes = 65536; // 64 items of 64 KiB: 4 MiB of pixels or samples
 
 template <typename Work> double MedianSeconds(Work work) {
-    std::vector<double> times;
-    for (int i = 0; i < kRepeats; ++i) {
-        const auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianSeconds(kRepeats, work);
 }
 
 double CopySeconds(const testing::Bytes& bytes) {

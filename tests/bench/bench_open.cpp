@@ -4,10 +4,9 @@
 #include "app/ROMLoad.h"
 #include "app/SnesForm.h"
 #include "rom/RomAnalysis.h"
+#include "tests/bench/Timing.h"
 #include "tools/RomImageBuilder.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,18 +15,10 @@
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
 constexpr int kRounds = 9;
 
 template <typename Work> double MedianSeconds(Work work) {
-    std::vector<double> times;
-    for (int i = 0; i < kRounds; ++i) {
-        const auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::MedianSeconds(kRounds, work);
 }
 
 } // namespace

@@ -2,27 +2,17 @@
 // against 101 vertical blanks of the same display, and the frame rate of the flip loop against
 // the rate of vertical blanks, in the same run.
 #include "gamelib/Mx.h"
+#include "tests/bench/Timing.h"
 #include "ui/Application.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
 using namespace quillet;
-using Clock = std::chrono::steady_clock;
+using namespace quillet::bench;
 constexpr int kRounds = 5;
-
-double Seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 
@@ -57,10 +47,10 @@ int main() {
         auto start = Clock::now();
         for (int i = 0; i < 101; ++i)
             screen.WaitForVerticalBlank();
-        blanks.push_back(Seconds(start));
+        blanks.push_back(SecondsSince(start));
         start = Clock::now();
         screen.FadeIn(100);
-        fades.push_back(Seconds(start));
+        fades.push_back(SecondsSince(start));
     }
     const double blank = Median(blanks);
     const double fade = Median(fades);
@@ -85,9 +75,9 @@ int main() {
     screen.OnFlip = [&](TComponent*) { ++frames; };
     screen.SetFlippingEnabled(true);
     const auto start = Clock::now();
-    while (Seconds(start) < 2.0)
+    while (SecondsSince(start) < 2.0)
         application.HandleMessage();
-    const double elapsed = Seconds(start);
+    const double elapsed = SecondsSince(start);
     screen.SetFlippingEnabled(false);
     const double frameRate = static_cast<double>(frames) / elapsed;
     std::printf("flip loop:           %.1f frames a second\n", frameRate);
