@@ -114,9 +114,12 @@ void TMxAudio::Initialize() {
     IDirectSound* made = nullptr;
     if (FAILED(FDirectSoundFactory(nullptr, &made, nullptr)) || made == nullptr)
         throw Exception("Failed to Create DirectSound");
-    FDirectSound = made;
-    if (FAILED(FDirectSound->SetCooperativeLevel(ui::Application().Handle(), DSSCL_NORMAL)))
+    if (FAILED(made->SetCooperativeLevel(ui::Application().Handle(), DSSCL_NORMAL))) {
+        // Not kept: a constructor that fails here has no destructor to release it.
+        made->Release();
         throw Exception("Failed to set directsound copoperative level");
+    }
+    FDirectSound = made;
     if (FSoundLibrary == nullptr)
         return;
     // A library read from a file gave its samples to the buffers just freed: read it again.
