@@ -1,19 +1,25 @@
+#include "app/ROMLoad.h"
 #include "app/SnesForm.h"
+#include "app/Warning.h"
 
+#include "tests/support/TempFolder.h"
 #include "tests/win/MessageBoxes.h"
+#include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
+#include <iterator>
 
 namespace quillet {
 namespace {
 
+using namespace samples;
 using app::TForm1;
 using testing::MessageBoxAnswerer;
 using testing::PumpMessages;
+using Bytes = std::vector<std::uint8_t>;
 
 std::string SettingsPath() {
     char folder[MAX_PATH] = {};
@@ -21,168 +27,64 @@ std::string SettingsPath() {
     return std::string(folder) + "\\QUILLET.INI";
 }
 
-int Setting(const char* section, const char* key, int absent = -99999) {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, absent, "QUILLET.INI"));
+int Setting(const char* key) {
+    return static_cast<int>(GetPrivateProfileIntA("Main", key, -1, "QUILLET.INI"));
 }
 
-void WriteSettings(const std::string& text) {
-    std::ofstream(SettingsPath(), std::ios::trunc) << text;
+int KeyOf(const ui::THotKey* field) {
+    return MAKEWORD(field->VirtualKey(), field->Modifiers());
 }
 
-// Each test starts without a settings file, as on a new machine.
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override { DeleteFileA(SettingsPath().c_str()); }
-    void TearDown() override {
-        form.reset();
-        PumpMessages();
-        DeleteFileA(SettingsPath().c_str());
-    }
-    TForm1& Form() {
-        if (!form)
-            form = std::make_unique<TForm1>();
-        return *form;
-    }
-    std::unique_ptr<TForm1> form;
+// Without a settings file, as on a new machine; the file goes again at the end.
+struct NoSettings {
+    NoSettings() { DeleteFileA(SettingsPath().c_str()); }
+    ~NoSettings() { DeleteFileA(SettingsPath().c_str()); }
 };
 
-RECT PlaceInClient(HWND control, HWND form) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
+// The main window first, as in the program, so that closing it ends the program; then its
+// loading window and log. The open dialog is cancelled at once: the open command goes on with
+// the name preset in it.
+class MainWindow : public ::testing::Test {
+protected:
+    MainWindow() {
+        form.SetLoadWindow(load);
+        form.SetLog(log);
+    }
+    void TearDown() override { PumpMessages(); }
+    std::vector<testing::SeenBox> Open(const std::string& path) {
+        form.OpenDialog1->FileName = path;
+        MessageBoxAnswerer cancel(IDCANCEL);
+        form.btnOpenClick();
+        return cancel.Seen();
+    }
 
-LOGFONTA FontOf(HWND control) {
-    LOGFONTA font{};
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font,
-               &font);
-    return font;
-}
+    NoSettings noSettings;
+    testing::TempFolder folder;
+    StringSink log;
+    TForm1 form;
+    app::TLoad load;
+};
+using OpenCommand = MainWindow;
 
-std::string ToolTipOf(const ui::TForm& form, HWND control) {
-    char text[256] = {};
-    TTTOOLINFOA tool{};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.uFlags = TTF_IDISHWND;
-    tool.hwnd = form.Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = text;
-    SendMessageA(form.ToolTips(), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
-    return text;
-}
-
-TEST_F(MainWindow, LayoutAsDesigned) {
-    TForm1& f = Form();
-    RECT client{};
-    GetClientRect(f.Handle(), &client);
-    EXPECT_EQ(client.right, 433);
-    EXPECT_EQ(client.bottom, 389);
-    EXPECT_EQ(f.Caption(), "Quillet");
-    const LONG style = GetWindowLongA(f.Handle(), GWL_STYLE);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
-    EXPECT_NE(SendMessageA(f.Handle(), WM_GETICON, ICON_BIG, 0), 0);
-
-    struct Place {
-        ui::TWinControl* control;
-        RECT expected;
-        const char* caption;
-    };
-    const Place places[] = {
-        {f.btnOpen, {168, 352, 249, 382}, "&Open"},
-        {f.btnEmu, {256, 352, 337, 382}, "&Emulate"},
-        {f.btnExit, {344, 352, 425, 382}, "&Close"},
-        {f.PageControl1, {8, 0, 425, 345}, nullptr},
-    };
-    for (const Place& p : places) {
-        const RECT r = PlaceInClient(p.control->Handle(), f.Handle());
-        EXPECT_EQ(r.left, p.expected.left) << p.control->ClassName();
-        EXPECT_EQ(r.top, p.expected.top);
-        EXPECT_EQ(r.right, p.expected.right);
-        EXPECT_EQ(r.bottom, p.expected.bottom);
-        if (p.caption != nullptr) {
-            EXPECT_EQ(p.control->Caption(), p.caption);
+TEST_F(MainWindow, EscapeCloseBoxAndMenuAskFirstAndSaveTheBindingsWhateverTheAnswer) {
+    ShowWindow(form.Handle(), SW_SHOW);
+    const UINT menuExit = GetMenuItemID(GetSubMenu(GetMenu(form.Handle()), 0), 4);
+    const MSG ways[] = {{form.btnExit->Handle(), WM_KEYDOWN, VK_ESCAPE},
+                        {form.Handle(), WM_SYSCOMMAND, SC_CLOSE},
+                        {form.Handle(), WM_COMMAND, menuExit}};
+    for (const MSG& way : ways) {
+        for (const int answer : {IDCANCEL, IDOK}) {
+            DeleteFileA(SettingsPath().c_str());
+            MessageBoxAnswerer answerer(answer);
+            PostMessageA(way.hwnd, way.message, way.wParam, 0);
+            EXPECT_EQ(PumpMessages(50), answer == IDOK) << way.message << " answered " << answer;
+            ASSERT_EQ(answerer.Seen().size(), 1u) << way.message << " answered " << answer;
+            EXPECT_EQ(answerer.Seen()[0].text, "Are you sure you want to exit?");
+            EXPECT_TRUE(IsWindowVisible(form.Handle()));
+            EXPECT_EQ(Setting("KeyUp"), 38);
         }
     }
-    EXPECT_STREQ(FontOf(f.btnOpen->Handle()).lfFaceName, "Arial");
-    EXPECT_EQ(FontOf(f.btnOpen->Handle()).lfHeight, -12);
-    EXPECT_STREQ(FontOf(f.Label1->Handle()).lfFaceName, "Times New Roman");
-    EXPECT_EQ(FontOf(f.Label1->Handle()).lfWeight, FW_BOLD);
-    EXPECT_EQ(FontOf(f.lblGameName->Handle()).lfHeight, -24);
-    EXPECT_STREQ(FontOf(f.FilenameEdit->Handle()).lfFaceName, "MS Sans Serif");
-
-    // Places inside the pages, relative to their page.
-    const RECT hotKey = PlaceInClient(f.HotKeySelect->Handle(), f.TabSheet3->Handle());
-    EXPECT_EQ(hotKey.left, 296);
-    EXPECT_EQ(hotKey.top, 288);
-    EXPECT_EQ(hotKey.right - hotKey.left, 89);
-    EXPECT_EQ(hotKey.bottom - hotKey.top, 19);
-    const RECT memo = PlaceInClient(f.Memo1->Handle(), f.TabSheet2->Handle());
-    EXPECT_EQ(memo.left, 80);
-    EXPECT_EQ(memo.bottom - memo.top, 105);
-    EXPECT_EQ(f.lblGameName->Caption(), "(No Game Loaded)");
-    EXPECT_EQ(f.Label1->Caption(), "Quillet 0.0002 Pre-Alpha");
-
-    // Menus.
-    HMENU menu = GetMenu(f.Handle());
-    char text[64] = {};
-    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "&File");
-    GetMenuStringA(GetSubMenu(menu, 0), 2, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "&Reset Static RAM");
-    GetMenuStringA(GetSubMenu(menu, 1), 0, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "&About...");
-}
-
-TEST_F(MainWindow, StartStateRolesHintsAndTabOrder) {
-    TForm1& f = Form();
-    EXPECT_EQ(f.PageControl1->ActivePageIndex(), 0);
-    EXPECT_TRUE(f.SpeedButtons[0]->Visible());
-    for (int i = 1; i < 4; ++i)
-        EXPECT_FALSE(f.SpeedButtons[static_cast<std::size_t>(i)]->Visible());
-    EXPECT_FALSE(f.btnEmu->Enabled());
-    EXPECT_EQ(LOWORD(SendMessageA(f.Handle(), DM_GETDEFID, 0, 0)),
-              GetDlgCtrlID(f.btnOpen->Handle()));
-    EXPECT_TRUE(f.btnOpen->Default());
-    EXPECT_TRUE(f.btnExit->Cancel());
-
-    EXPECT_EQ(ToolTipOf(f, f.btnEmu->Handle()), "Not yet implemented");
-    EXPECT_EQ(ToolTipOf(f, f.ProgramIcon->Handle()), "Cool picture eh?");
-    EXPECT_EQ(ToolTipOf(f, f.SpeedButtons[2]->Handle()),
-              "SNES Image loaded, Unknown format, or minor errors in image.");
-
-    // Tab goes Open, Close (Emulate is disabled), then into the page on show; on the settings
-    // page the pad buttons go Up, Down, Left, Right, X, Y, A, B, L, R, Start, Select.
-    ShowWindow(f.Handle(), SW_SHOW);
-    EXPECT_EQ(GetNextDlgTabItem(f.Handle(), f.btnOpen->Handle(), FALSE), f.btnExit->Handle());
-    EXPECT_EQ(GetNextDlgTabItem(f.Handle(), f.btnExit->Handle(), FALSE), f.FilenameEdit->Handle());
-    f.PageControl1->SetActivePageIndex(2);
-    const ui::THotKey* order[] = {f.HotKeyUp, f.HotKeyDown, f.HotKeyLeft,  f.HotKeyRight,
-                                  f.HotKeyX,  f.HotKeyY,    f.HotKeyA,     f.HotKeyB,
-                                  f.HotKeyL,  f.HotKeyR,    f.HotKeyStart, f.HotKeySelect};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        EXPECT_EQ(GetNextDlgTabItem(f.Handle(), order[i]->Handle(), FALSE), order[i + 1]->Handle())
-            << i;
-}
-
-TEST_F(MainWindow, EscapeAsksTheExitQuestionAndCancelStillSavesTheBindings) {
-    TForm1& f = Form();
-    ShowWindow(f.Handle(), SW_SHOW);
-    for (int page = 0; page < 3; ++page) {
-        f.PageControl1->SetActivePageIndex(page);
-        f.btnExit->SetFocus();
-        MessageBoxAnswerer cancel(IDCANCEL);
-        PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
-        EXPECT_FALSE(PumpMessages(50));
-        ASSERT_EQ(cancel.Seen().size(), 1u) << page;
-        EXPECT_EQ(cancel.Seen()[0].caption, "Exit Confirmation");
-        EXPECT_EQ(cancel.Seen()[0].text, "Are you sure you want to exit?");
-        EXPECT_TRUE(cancel.Seen()[0].hasCancel);
-    }
-    EXPECT_TRUE(IsWindowVisible(f.Handle()));
-    // The 24 entries, with the design defaults.
+    // The entries older versions read, with the pad's defaults.
     const std::pair<const char*, int> expected[] = {
         {"KeyUp", 38},    {"KeyUp2", 8},    {"KeyDown", 40},   {"KeyDown2", 8},  {"KeyLeft", 37},
         {"KeyLeft2", 8},  {"KeyRight", 39}, {"KeyRight2", 8},  {"KeyA", 90},     {"KeyA2", 0},
@@ -190,122 +92,194 @@ TEST_F(MainWindow, EscapeAsksTheExitQuestionAndCancelStillSavesTheBindings) {
         {"KeyY2", 0},     {"KeyR", 65},     {"KeyR2", 0},      {"KeyL", 81},     {"KeyL2", 0},
         {"KeyStart", 13}, {"KeyStart2", 0}, {"KeySelect", 32}, {"KeySelect2", 0}};
     for (const auto& [key, value] : expected)
-        EXPECT_EQ(Setting("Main", key), value) << key;
+        EXPECT_EQ(Setting(key), value) << key;
 }
 
-TEST_F(MainWindow, OkEndsTheProgramWithoutASecondQuestion) {
-    TForm1& f = Form();
-    MessageBoxAnswerer ok(IDOK);
-    f.btnExit->Click();
-    EXPECT_TRUE(PumpMessages());
-    EXPECT_EQ(ok.Seen().size(), 1u);
-    EXPECT_EQ(Setting("Main", "KeyStart"), 13);
-}
+TEST_F(MainWindow, BindingsComeBackAfterARestartAndBadEntriesAreHandledAsBefore) {
+    constexpr BYTE kModifiers = HOTKEYF_SHIFT | HOTKEYF_CONTROL | HOTKEYF_ALT | HOTKEYF_EXT;
+    form.HotKeyUp->SetKey(VK_UP, kModifiers);
+    form.SaveKeys("Main");
+    EXPECT_EQ(Setting("KeyUp"), 0xE026);
+    EXPECT_EQ(Setting("KeyUp2"), 15);
+    EXPECT_EQ(KeyOf(TForm1().HotKeyUp), MAKEWORD(VK_UP, kModifiers));
 
-TEST_F(MainWindow, CloseBoxAsksTheSameQuestion) {
-    TForm1& f = Form();
-    ShowWindow(f.Handle(), SW_SHOW);
-    {
-        MessageBoxAnswerer cancel(IDCANCEL);
-        SendMessageA(f.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-        EXPECT_FALSE(PumpMessages());
-        ASSERT_EQ(cancel.Seen().size(), 1u);
-        EXPECT_EQ(cancel.Seen()[0].caption, "Exit Confirmation");
-    }
-    EXPECT_TRUE(IsWindowVisible(f.Handle()));
-    EXPECT_EQ(Setting("Main", "KeyUp"), 38);
-    MessageBoxAnswerer ok(IDOK);
-    SendMessageA(f.Handle(), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpMessages());
-}
+    // A modifier entry missing or 255 leaves a field the modifiers it had: Up's extended flag
+    // over the Ctrl of its key entry.
+    std::ofstream(SettingsPath()) << "[Main]\r\nKeyUp=16422\r\nKeyDown=40\r\nKeyDown2=255\r\n";
+    const TForm1 restarted;
+    EXPECT_EQ(KeyOf(restarted.HotKeyUp), MAKEWORD(VK_UP, HOTKEYF_EXT));
+    EXPECT_EQ(KeyOf(restarted.HotKeyDown), MAKEWORD(VK_DOWN, HOTKEYF_EXT));
 
-TEST_F(MainWindow, AnimationStepsHintsAndStopsOffTheGeneralPage) {
-    TForm1& f = Form();
-    EXPECT_TRUE(f.Timer1->Enabled());
-    EXPECT_EQ(f.Tag(), 0);
-    EXPECT_TRUE(f.ProgramIcon->Picture().Empty());
-    f.Timer1Timer();
-    EXPECT_EQ(f.Tag(), 1);
-    EXPECT_EQ(f.ProgramIcon->Picture().Width(), 76);
-    EXPECT_EQ(f.ProgramIcon->Hint(), "Cool picture, eh?");
-    for (int i = 0; i < 15; ++i)
-        f.Timer1Timer();
-    EXPECT_EQ(f.Tag(), 16);
-    EXPECT_EQ(f.ProgramIcon->Hint(), "Pellow made it. hehehe");
-    EXPECT_EQ(ToolTipOf(f, f.ProgramIcon->Handle()), "Pellow made it. hehehe");
-
-    // The real timer moves it on; another page stops it where it is.
-    PumpMessages(350);
-    const int moved = f.Tag();
-    EXPECT_GT(moved, 16);
-    f.PageControl1->SetActivePageIndex(1);
-    EXPECT_FALSE(f.Timer1->Enabled());
-    PumpMessages(350);
-    EXPECT_EQ(f.Tag(), moved);
-    f.PageControl1->SetActivePageIndex(0);
-    EXPECT_TRUE(f.Timer1->Enabled());
-    PumpMessages(250);
-    EXPECT_GT(f.Tag(), moved);
-}
-
-TEST_F(MainWindow, BindingsComeBackWholeAfterARestart) {
-    Form().HotKeyUp->SetKey(VK_UP, HOTKEYF_CONTROL | HOTKEYF_EXT);
-    Form().SaveKeys("Main");
-    EXPECT_EQ(Setting("Main", "KeyUp"), 16422);
-    EXPECT_EQ(Setting("Main", "KeyUp2"), 10);
-    form.reset();
-    EXPECT_EQ(Form().HotKeyUp->VirtualKey(), VK_UP);
-    EXPECT_EQ(Form().HotKeyUp->Modifiers(), HOTKEYF_CONTROL | HOTKEYF_EXT);
-}
-
-TEST_F(MainWindow, SettingsWithoutModifierEntriesOr255KeepTheFieldsModifiers) {
-    WriteSettings("[Main]\r\nKeyUp=16422\r\nKeyDown=40\r\nKeyDown2=255\r\nKeyX=8257\r\nKeyY=83\r\n"
-                  "KeyY2=255\r\nKeyA=90\r\nKeyA2=1\r\n");
-    TForm1& f = Form();
-    // Without a modifier entry a field keeps the modifiers it had: Up its extended flag, and
-    // the Ctrl of its key entry gives way to them.
-    EXPECT_EQ(f.HotKeyUp->Modifiers(), HOTKEYF_EXT);
-    EXPECT_EQ(f.HotKeyUp->VirtualKey(), VK_UP);
-    EXPECT_EQ(f.HotKeyX->Modifiers(), 0);
-    EXPECT_EQ(f.HotKeyX->VirtualKey(), 'A');
-    EXPECT_EQ(f.HotKeyY->Modifiers(), 0);
-    EXPECT_EQ(f.HotKeyDown->Modifiers(), HOTKEYF_EXT); // 255 keeps what the field had
-    EXPECT_EQ(f.HotKeyA->Modifiers(), HOTKEYF_SHIFT);
-    EXPECT_EQ(f.HotKeyR->VirtualKey(), 'A'); // no entry: R and X both show A
-}
-
-TEST_F(MainWindow, KeyEntryOutOfRangeStopsLoadingWithARangeError) {
+    // A key entry out of range stops the loading with an error.
     for (const char* bad : {"70000", "-5"}) {
-        WriteSettings(std::string("[Main]\r\nKeyUp=40\r\nKeyDown=") + bad + "\r\nKeyLeft=38\r\n");
+        std::ofstream(SettingsPath())
+            << "[Main]\r\nKeyUp=40\r\nKeyDown=" << bad << "\r\nKeyLeft=38";
         MessageBoxAnswerer ok(IDOK);
-        TForm1& f = Form();
-        ASSERT_EQ(ok.Seen().size(), 1u) << bad;
-        EXPECT_EQ(ok.Seen()[0].text, "Range check error.");
-        EXPECT_EQ(ok.Seen()[0].caption, "Quillet");
+        const TForm1 f;
+        EXPECT_EQ(ok.Seen().at(0).text, "Range check error.");
         EXPECT_EQ(f.HotKeyUp->VirtualKey(), VK_DOWN);   // read before the bad entry
-        EXPECT_EQ(f.HotKeyLeft->VirtualKey(), VK_LEFT); // left at its design default
+        EXPECT_EQ(f.HotKeyLeft->VirtualKey(), VK_LEFT); // left at its default
         EXPECT_FALSE(f.Timer1->Enabled());
-        form.reset();
     }
 }
 
-TEST_F(MainWindow, LeavingTheGeneralPageControlsStopsTheAnimation) {
-    TForm1& f = Form();
-    f.Show();
-    f.FilenameEdit->SetFocus();
-    EXPECT_TRUE(f.Timer1->Enabled());
-    f.btnOpen->SetFocus();
-    EXPECT_FALSE(f.Timer1->Enabled());
-    f.DOSSizeEdit->SetFocus();
-    EXPECT_TRUE(f.Timer1->Enabled());
+TEST_F(MainWindow, AnimationRunsOnlyWhileTheGeneralPageIsInUse) {
+    PumpMessages(350);
+    const int moved = form.Tag();
+    EXPECT_GT(moved, 1);
+    form.PageControl1->SetActivePageIndex(1);
+    PumpMessages(350);
+    EXPECT_EQ(form.Tag(), moved);
+    form.PageControl1->SetActivePageIndex(0);
+    PumpMessages(250);
+    EXPECT_GT(form.Tag(), moved);
+    // Leaving the page's fields for the buttons below stops it too.
+    form.Show();
+    form.FilenameEdit->SetFocus();
+    form.btnOpen->SetFocus();
+    EXPECT_FALSE(form.Timer1->Enabled());
+    form.DOSSizeEdit->SetFocus();
+    EXPECT_TRUE(form.Timer1->Enabled());
 }
 
-TEST(Modifiers, NumbersAndFlagsMapBothWays) {
-    EXPECT_EQ(app::IntToModifiers(8), HOTKEYF_EXT);
-    EXPECT_EQ(app::IntToModifiers(15), HOTKEYF_EXT | HOTKEYF_ALT | HOTKEYF_CONTROL | HOTKEYF_SHIFT);
-    EXPECT_EQ(app::IntToModifiers(16 | 2), HOTKEYF_CONTROL);
-    for (int n = 0; n < 16; ++n)
-        EXPECT_EQ(app::ModifiersToInt(app::IntToModifiers(n)), n);
+TEST_F(OpenCommand, FillsEveryFieldAndLoadsTheDataAfterTheCopierHeader) {
+    // Status buttons shown, status message, then every field.
+    const auto shown = [&] {
+        std::string text;
+        for (const ui::TSpeedButton* button : form.SpeedButtons)
+            text += button->Visible() ? '1' : '0';
+        MessageBoxAnswerer ok(IDOK);
+        form.SpeedButton1Click();
+        text += "|" + ok.Seen().at(0).text + "|";
+        for (const ui::TWinControl* field : std::initializer_list<const ui::TWinControl*>{
+                 form.edtFileFmt, form.edtRomFmt, form.edtRomSize, form.edtSRAMSize,
+                 form.edtSpecial, form.edtCountry, form.edtMaker, form.lblGameName, form.Memo1,
+                 form.DOSSizeEdit})
+            text += field->Caption() + "|";
+        return text;
+    };
+    // Cancelled before any choice, the command changes nothing but saves the bindings.
+    Open("");
+    EXPECT_EQ(shown(), "1000|No SNES ROM Image has been loaded yet!||||||||(No Game Loaded)|||");
+    EXPECT_EQ(log.Text(), "Open clicked...\nOpen Finished...\n");
+    EXPECT_EQ(Setting("KeyUp"), 38);
+
+    // Title, makeup, type, ROM size, SRAM size, country, maker: SRAM shows for SRAM types only.
+    Bytes hiRom = MakeRomData(2097152, 5);
+    WriteInternalHeader(hiRom, kHiRomArea, {"RAW", 0x21, 9, 0x0B, 3, 0, 0x08});
+    FixChecksum(hiRom, kHiRomArea);
+    const struct {
+        Bytes image;
+        std::size_t header;
+        const char* shown;
+    } cases[] = {
+        {DemoImage(), 512,
+         "0100|Valid SNES ROM Image loaded and ready.\rErrors:\r(None)|Super Wild Card (SWC)|"
+         "LoRom|8Mbits (8Mbits actual size)|16kbits|SRAM|North America (NTSC)|Unknown Company "
+         "(ID:0x33)|QUILLET DEMO CART    |\r\n|1049088 bytes (1024 KB, 1 MB)|"},
+        {hiRom, 0,
+         "0010|SNES Image loaded, Unknown format, or minor errors in image.\rErrors:\rNo header "
+         "-- Raw Image\r\n|Unheadered image (Raw copy)|HiRom|16Mbits (16Mbits actual size)|"
+         "(None)|Unknown (ID:0x09)|Japan (NTSC)|Capcom|RAW                  |No header -- Raw "
+         "Image\r\n\r\n|2097152 bytes (2048 KB, 2 MB)|"},
+        {MakeRomData(3 * 8192 + 100, 2), 0,
+         "0001|Image loaded, but fatal errors in ROM may prevent execution.\rErrors:\rNo header "
+         "-- Raw Image\r\nHeader Size is incorrect (Header is 100bytes, should be 0 or 512)\r\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder.Write("image", c.image);
+        Open(path);
+        EXPECT_EQ(form.FilenameEdit->Text(), path);
+        const std::string now = shown();
+        EXPECT_EQ(now.substr(0, std::string_view(c.shown).size()), c.shown);
+        EXPECT_EQ(form.btnEmu->Enabled(), now[3] == '0'); // unless the image is unusable
+        EXPECT_EQ(form.btnOpen->Default(), now[3] == '1');
+        EXPECT_TRUE(std::equal(c.image.begin() + static_cast<std::ptrdiff_t>(c.header),
+                               c.image.end(), form.FRomBuffer.begin()));
+        EXPECT_TRUE(form.Timer1->Enabled());
+        EXPECT_FALSE(load.Visible());
+    }
+    // After a choice, a cancelled dialog opens the same image again, and no longer saves.
+    DeleteFileA(SettingsPath().c_str());
+    log.Clear();
+    MessageBoxAnswerer cancel(IDCANCEL);
+    form.btnOpenClick();
+    EXPECT_NE(log.Text().find("\n3\nOpen Finished...\n"), std::string::npos) << log.Text();
+    EXPECT_EQ(Setting("KeyUp"), -1);
+}
+
+// Clicked for real: the error is shown with a full stop, and the program goes on.
+TEST_F(OpenCommand, OverflowEndsTheCommandWhereItArises) {
+    Open(folder.Write("demo.smc", DemoImage()));
+    const std::string huge = folder.Write("huge.bin", {});
+    std::filesystem::resize_file(huge, 268435456);
+    form.OpenDialog1->FileName = huge;
+    MessageBoxAnswerer cancel(IDCANCEL);
+    SendMessageA(form.btnOpen->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(cancel.Seen().at(1).text, "Integer overflow.");
+    EXPECT_EQ(form.FilenameEdit->Text(), huge);
+    EXPECT_EQ(form.edtFileFmt->Text(), "Super Wild Card (SWC)"); // written by the open before
+    EXPECT_FALSE(form.Timer1->Enabled());
+}
+
+TEST_F(OpenCommand, OversizedEmptyAndMissingFilesLoadWhatThereIsAndSaySo) {
+    const Bytes rom = MakeRomData(5 * 1048576, 9);
+    const std::string path = (folder.Path() / "image.smc").string();
+    const std::pair<Bytes, std::string> cases[] = {
+        {Concatenate(SuperWildCardHeader(0, 0), rom),
+         "Only the first 4194305 of the 5242880 bytes of image data were loaded: Quillet holds "
+         "images of up to 32 megabits."},
+        {SuperWildCardHeader(0, 0),
+         "The file " + path + " holds no image data after its copier header."},
+        {{}, "Cannot open file " + path + "."}, // no such file
+    };
+    for (const auto& [image, message] : cases) {
+        std::filesystem::remove(path);
+        if (!image.empty())
+            folder.Write("image.smc", image);
+        const auto boxes = Open(path);
+        EXPECT_EQ(boxes.at(1).caption + ": " + boxes[1].text, "Quillet: " + message);
+        EXPECT_FALSE(load.Visible());
+    }
+    EXPECT_EQ(form.FRomBuffer.back(), rom[4194304]);
+}
+
+TEST(LoadingWindow, BarStartsAtZeroIsPaintedAtOnceAfterAPauseAndEndsAtTheLastValue) {
+    app::TLoad load;
+    load.Restart();
+    EXPECT_EQ(load.ProgressBar1->Position(), 0);
+    ShowWindow(load.Handle(), SW_SHOWNOACTIVATE);
+    UpdateWindow(load.Handle());
+    Sleep(60);
+    load.ShowProgress(8);
+    EXPECT_EQ(load.ProgressBar1->Position(), 8);
+    EXPECT_FALSE(GetUpdateRect(load.ProgressBar1->Handle(), nullptr, FALSE));
+    load.ShowProgress(100); // too soon after the last paint: kept for the end
+    load.Finish();
+    EXPECT_FALSE(load.Visible());
+    EXPECT_EQ(load.ProgressBar1->Position(), 100);
+}
+
+TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderTheTitleWithoutItsPadding) {
+    const NoSettings noSettings;
+    SNESImageInfo image;
+    image.Name = "SHORT" + std::string(16, ' ');
+    app::TdlgWarn warn(image);
+    warn.BitBtn1Click(); // not ticked: nothing stored
+    EXPECT_EQ(GetPrivateProfileIntA("SHORT", "WarnErrors", 0, "QUILLET.INI"), 0u);
+
+    warn.CheckBox1->SetChecked(true);
+    warn.BitBtn1Click();
+    EXPECT_EQ(warn.ModalResult(), ui::mrOk);
+    // The file names the section without the blanks, so it is found after a restart.
+    std::ifstream file(SettingsPath(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "[SHORT]\r\nWarnErrors=1\r\n");
+    file.close();
+
+    // The box stays ticked: the next image is silenced too.
+    image.Name = std::string("OTHER\0GAME", 10) + std::string(11, ' ');
+    warn.BitBtn1Click();
+    EXPECT_EQ(GetPrivateProfileIntA("OTHER", "WarnErrors", 0, "QUILLET.INI"), 1u);
 }
 
 } // namespace

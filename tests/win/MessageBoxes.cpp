@@ -2,21 +2,17 @@
 
 namespace quillet::testing {
 
-namespace {
+static MessageBoxAnswerer* current = nullptr;
 
-MessageBoxAnswerer* current = nullptr;
-
-std::string TextOf(HWND window) {
+static std::string TextOf(HWND window) {
     char buffer[1024] = {};
     GetWindowTextA(window, buffer, sizeof buffer);
     return buffer;
 }
 
-} // namespace
-
-MessageBoxAnswerer::MessageBoxAnswerer(int answer) : answer_(answer) {
+MessageBoxAnswerer::MessageBoxAnswerer(int answer)
+    : hook_(SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId())), answer_(answer) {
     current = this;
-    hook_ = SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
 }
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
@@ -25,17 +21,16 @@ MessageBoxAnswerer::~MessageBoxAnswerer() {
 }
 
 LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && current != nullptr) {
-        const auto box = reinterpret_cast<HWND>(wParam);
-        char className[64] = {};
-        GetClassNameA(box, className, sizeof className);
-        if (std::string(className) == "#32770") {
-            // The text of a message box is the static control numbered 0xFFFF.
-            current->seen_.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF)),
-                                      GetDlgItem(box, IDCANCEL) != nullptr});
-            PostMessageA(box, WM_COMMAND, MAKEWPARAM(current->answer_, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(box, current->answer_)));
-        }
+    const auto box = reinterpret_cast<HWND>(wParam);
+    char kind[8] = {};
+    // Message boxes and the open dialog are of the dialog class; the text of a message box is
+    // the static control numbered 0xFFFF.
+    if (code == HCBT_ACTIVATE && current != nullptr && GetClassNameA(box, kind, sizeof kind) &&
+        std::string(kind) == "#32770") {
+        current->seen_.push_back(
+            {TextOf(box), TextOf(GetDlgItem(box, 0xFFFF)), GetDlgItem(box, IDCANCEL) != nullptr});
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(current->answer_, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, current->answer_)));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -46,12 +41,9 @@ bool PumpMessages(int milliseconds) {
     do {
         MSG message{};
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit = true;
-                continue;
-            }
-            HWND top = GetAncestor(message.hwnd, GA_ROOT);
-            if (top != nullptr && IsDialogMessageA(top, &message))
+            quit = quit || message.message == WM_QUIT;
+            if (HWND top = GetAncestor(message.hwnd, GA_ROOT);
+                top && IsDialogMessageA(top, &message))
                 continue;
             TranslateMessage(&message);
             DispatchMessageA(&message);

@@ -8,24 +8,13 @@
 
 namespace quillet::testing {
 
-class TraceViewer {
-public:
-    struct Line {
-        std::string text;
-        DWORD bytes = 0; // cbData as sent
-    };
-
+struct TraceViewer {
     TraceViewer();
-    ~TraceViewer();
-    TraceViewer(const TraceViewer&) = delete;
-    TraceViewer& operator=(const TraceViewer&) = delete;
+    ~TraceViewer() { DestroyWindow(window); }
 
-    const std::vector<Line>& Lines() const { return lines_; }
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND window_ = nullptr;
-    std::vector<Line> lines_;
+    HWND window;
+    std::vector<std::string> lines;
+    std::vector<DWORD> sizes; // cbData as sent
 };
 
 } // namespace quillet::testing
