@@ -1,5 +1,7 @@
 #include "app/DirectX.h"
 
+#include <exception>
+
 namespace quillet::app {
 
 TfrmDirectX::TfrmDirectX(TComponent* owner) : TForm(owner) {
@@ -22,18 +24,11 @@ TfrmDirectX::TfrmDirectX(TComponent* owner) : TForm(owner) {
         try {
             startScreen(sender);
         } catch (...) {
-            startFailure_ = std::current_exception();
-            PostMessageA(Handle(), kShowStartFailure, 0, 0);
+            ui::Application().Post(
+                [failure = std::current_exception()] { std::rethrow_exception(failure); });
             Close();
         }
     };
-}
-
-std::optional<LRESULT> TfrmDirectX::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kShowStartFailure && startFailure_) {
-        std::rethrow_exception(std::exchange(startFailure_, nullptr));
-    }
-    return TForm::HandleMessage(message, wParam, lParam);
 }
 
 void TfrmDirectX::DrawPlaceholder() {

@@ -4,8 +4,6 @@
 #include "gamelib/Mx.h"
 #include "ui/Forms.h"
 
-#include <exception>
-
 namespace quillet::app {
 
 class TfrmDirectX : public ui::TForm {
@@ -19,13 +17,8 @@ public:
     void MxScreen1Paint();
     void FormKeyPress(char& key);
 
-protected:
-    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
 private:
-    static constexpr UINT kShowStartFailure = WM_USER + 1;
     void DrawPlaceholder();
-    std::exception_ptr startFailure_;
 };
 
 } // namespace quillet::app

@@ -20,6 +20,7 @@ TComponent::~TComponent() {
         std::unique_ptr<TComponent> last = std::move(components_.back());
         components_.pop_back();
         NotifyRemoval(*last);
+        last->BeforeDestruction();
         last->owner_ = nullptr;
     }
 }
@@ -48,6 +49,7 @@ void TComponent::FreeComponent(TComponent& component) {
     std::unique_ptr<TComponent> freed = std::move(*found);
     components_.erase(found);
     NotifyRemoval(*freed);
+    freed->BeforeDestruction();
     freed->owner_ = nullptr;
 }
 

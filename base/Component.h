@@ -48,6 +48,11 @@ public:
     void FreeNotification(TComponent& component);
     void RemoveFreeNotification(TComponent& component);
 
+    // Called by the owner while the component is still whole, just before destroying it, so
+    // that it can let go of what could still call back into it. Whoever destroys a component
+    // without an owner calls it too (see DestroyComponent).
+    virtual void BeforeDestruction() {}
+
     // The after-loading notification: called once a form description has been read into it.
     virtual void Loaded() { loading_ = false; }
     bool Loading() const { return loading_; }
@@ -70,5 +75,20 @@ private:
     std::int32_t tag_ = 0;
     bool loading_ = false;
 };
+
+// Destroys a component in the two steps its owner would take: BeforeDestruction, then delete.
+struct DestroyComponent {
+    void operator()(TComponent* component) const {
+        component->BeforeDestruction();
+        delete component;
+    }
+};
+
+// A component without an owner, destroyed in two steps.
+template <typename T> using TOwnedComponent = std::unique_ptr<T, DestroyComponent>;
+
+template <typename T, typename... Args> TOwnedComponent<T> MakeComponent(Args&&... args) {
+    return TOwnedComponent<T>(std::make_unique<T>(std::forward<Args>(args)...).release());
+}
 
 } // namespace quillet

@@ -14,11 +14,13 @@ TLumocrt::TLumocrt(TComponent* owner, ui::TWinControl& parent, int left, int top
     SetBounds(left, top, 1, 1);
     // Tab, arrows, Enter and Escape stay with the console while it has the focus.
     CreateHandle(&parent, nullptr, WS_VISIBLE | WS_TABSTOP, 0, "");
-    TWinControl::Font().Set("Courier New", -11);
+    // Courier New at 8 points; the other three fonts start as copies of it.
+    TWinControl::Font().Set("Courier New", TWinControl::Font().Height());
+    TWinControl::Font().SetSize(8);
     TWinControl::Font().OnChange = [this] { FontChanged(); };
-    PrinterFont.Set("Courier New", -11);
-    Font80.Set("Courier New", -11);
-    Font132.Set("Courier New", -11);
+    PrinterFont.Assign(TWinControl::Font());
+    Font80.Assign(TWinControl::Font());
+    Font132.Assign(TWinControl::Font());
     core_.SetBackColor(clWindow);
     core_.SetTextColor(clWindowText);
     core_.ClearScreen();
@@ -40,12 +42,13 @@ void TLumocrt::Loaded() {
 }
 
 void TLumocrt::FontChanged() {
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(screen, TWinControl::Font().Handle());
     TEXTMETRICA metrics{};
-    GetTextMetricsA(screen, &metrics);
-    SelectObject(screen, old);
-    ReleaseDC(nullptr, screen);
+    {
+        const ui::WindowDC screen(nullptr);
+        const ui::Selection font(screen.Get(), TWinControl::Font().Handle());
+        // Not looked at: a failure leaves the metrics zero, and the cells empty.
+        GetTextMetricsA(screen.Get(), &metrics);
+    }
     core_.SetCellSize(metrics.tmAveCharWidth, metrics.tmHeight + metrics.tmExternalLeading);
     SetBounds(Left(), Top(), core_.GridWidth(), core_.GridHeight());
     if (Handle() != nullptr)
@@ -89,22 +92,21 @@ void TLumocrt::SetHeight(std::int32_t height) {
 }
 
 void TLumocrt::FillRect(const Rect& rect, TColor color) {
-    HDC dc = GetDC(Handle());
-    HBRUSH brush = CreateSolidBrush(ToColorRef(color));
+    const ui::WindowDC dc(Handle());
+    const ui::GdiHandle<HBRUSH> brush(CreateSolidBrush(ToColorRef(color)), true);
     const RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
-    ::FillRect(dc, &r, brush);
-    DeleteObject(brush);
-    ReleaseDC(Handle(), dc);
+    ::FillRect(dc.Get(), &r, brush.Get());
 }
 
 void TLumocrt::PaintNow() {
-    HDC dc = GetDC(Handle());
+    const ui::WindowDC dc(Handle());
     RECT clip{};
     GetClientRect(Handle(), &clip);
-    Paint(dc, clip);
-    ReleaseDC(Handle(), dc);
+    Paint(dc.Get(), clip);
 }
 
+// The caret calls' results are not looked at: a caret that cannot be made or moved leaves the
+// console as it is, without one.
 void TLumocrt::CreateCaret(std::int32_t width, std::int32_t height) {
     ::CreateCaret(Handle(), nullptr, width, height);
 }
@@ -129,59 +131,63 @@ void TLumocrt::Paint(HDC dc, const RECT& clip) {
     if (clip.left <= 0 && clip.top <= 0 && clip.right >= client.right &&
         clip.bottom >= client.bottom)
         ++wholePaints_;
-    HGDIOBJ old = SelectObject(dc, TWinControl::Font().Handle());
+    const ui::Selection font(dc, TWinControl::Font().Handle());
     core_.PaintText({clip.left, clip.top, clip.right, clip.bottom}, [&](const CrtRun& run) {
         SetBkColor(dc, ToColorRef(run.BackColor));
         SetTextColor(dc, ToColorRef(run.TextColor));
         const RECT r{run.Bounds.Left, run.Bounds.Top, run.Bounds.Right, run.Bounds.Bottom};
+        // Not looked at: a run that cannot be drawn leaves its cells as they were.
         ExtTextOutA(dc, r.left, r.top, ETO_OPAQUE | ETO_CLIPPED, &r, run.Text.data(),
                     static_cast<UINT>(run.Text.size()), nullptr);
         ++textCalls_;
     });
-    SelectObject(dc, old);
 }
 
-std::optional<LRESULT> TLumocrt::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1; // every cell painted fills its own background
-    case WM_PAINT: {
-        PAINTSTRUCT paint{};
-        HDC dc = BeginPaint(Handle(), &paint);
-        Paint(dc, paint.rcPaint);
-        EndPaint(Handle(), &paint);
-        return 0;
-    }
-    case WM_SIZE: {
-        DefaultHandler(message, wParam, lParam);
-        // The size follows the grid: any other size springs back.
-        if (!core_.OwnerDraw() && !sizing_) {
-            sizing_ = true;
-            if (core_.Focused())
-                core_.HideTextCursor();
-            FontChanged();
-            if (core_.Focused())
-                core_.ShowTextCursor();
-            sizing_ = false;
-        }
-        return 0;
-    }
-    case WM_SETFOCUS:
-        core_.FocusGained();
-        return std::nullopt;
-    case WM_KILLFOCUS: {
-        const LRESULT result = DefaultHandler(message, wParam, lParam);
-        core_.FocusLost();
-        return result;
-    }
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTCHARS;
-    case WM_SCROLLREPAINT:
-        core_.ScrollRepaint();
-        return 0;
-    default:
-        return std::nullopt;
-    }
+bool TLumocrt::OnPaint(ui::TPaintCanvas& canvas) {
+    const RECT clip = canvas.ClipRect();
+    Paint(canvas.Handle(), clip);
+    return true;
+}
+
+bool TLumocrt::OnEraseBackground(HDC dc) {
+    RECT r{};
+    GetClientRect(Handle(), &r);
+    const ui::GdiHandle<HBRUSH> brush(CreateSolidBrush(ToColorRef(color_)), true);
+    ::FillRect(dc, &r, brush.Get());
+    return true;
+}
+
+void TLumocrt::OnSize(int, int) {
+    // The size follows the grid: any other size springs back.
+    if (core_.OwnerDraw() || sizing_)
+        return;
+    sizing_ = true;
+    if (core_.Focused())
+        core_.HideTextCursor();
+    FontChanged();
+    if (core_.Focused())
+        core_.ShowTextCursor();
+    sizing_ = false;
+}
+
+void TLumocrt::OnSetFocus(HWND) {
+    core_.FocusGained();
+}
+
+void TLumocrt::OnKillFocus(HWND) {
+    core_.FocusLost();
+}
+
+UINT TLumocrt::OnGetDlgCode(UINT) {
+    // Tab, the arrows, Enter and Escape stay with the console while it has the focus.
+    return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+}
+
+bool TLumocrt::OnPrivateMessage(UINT message) {
+    if (message != WM_SCROLLREPAINT)
+        return false;
+    core_.ScrollRepaint();
+    return true;
 }
 
 } // namespace quillet

@@ -59,7 +59,14 @@ public:
     int WholePaints() const { return wholePaints_; }
 
 protected:
-    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnPaint(ui::TPaintCanvas& canvas) override;
+    // Where no cell paints, the control's own colour shows.
+    bool OnEraseBackground(HDC dc) override;
+    void OnSize(int width, int height) override;
+    void OnSetFocus(HWND previous) override;
+    void OnKillFocus(HWND next) override;
+    UINT OnGetDlgCode(UINT standard) override;
+    bool OnPrivateMessage(UINT message) override;
 
 private:
     void Paint(HDC dc, const RECT& clip);

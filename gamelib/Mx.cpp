@@ -118,20 +118,23 @@ void TMxScreen::OwnerActivate() {
 }
 
 void TMxScreen::Initialize() {
-    if (FDirectDraw != nullptr)
+    if (FDirectDraw)
         return;
     auto& application = ui::Application();
     application.Handle(); // made now, so that it hears the program lose and regain the user
-    IDirectDraw* made = nullptr;
-    if (FAILED(DirectDrawFactory(nullptr, &made, nullptr)) || made == nullptr)
+    if (FAILED(DirectDrawFactory(nullptr, FDirectDraw.Receive(), nullptr)) || !FDirectDraw) {
+        FDirectDraw.Reset();
         throw EMxScreen("Failed to create IDerectDraw object");
-    FDirectDraw = made;
+    }
     if (FAILED(FDirectDraw->SetCooperativeLevel(FForm.Handle(), kFullScreenLevel))) {
         CleanUp();
         throw EMxScreen("SetCooperativeLevel Failed");
     }
-    application.OnException = [this](const std::exception& error) { AppException(error); };
-    application.OnMessage = [this](MSG& message) { return AppMessage(message); };
+    // The screen's own handlers take over while it is up; the ones before come back after.
+    FExceptionHook = application.InstallExceptionHook(
+        [this](const std::exception& error) { AppException(error); });
+    FMessageHook =
+        application.InstallMessageHook([this](MSG& message) { return AppMessage(message); });
     const SIZE size = DisplayModeSize(FDisplayMode);
     if (FAILED(FDirectDraw->SetDisplayMode(static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy),
                                            8))) {
@@ -155,7 +158,8 @@ void TMxScreen::EnterDisplayMode() {
     FBack = TMxSurface::CreateBack(*FFront);
     FBack->OnSurfaceLost = [this](TMxSurface&) { SurfaceLost(); };
     InitPalette();
-    // Both buffers start as palette index 0.
+    // Both buffers start as palette index 0. FlipToGDISurface's result is not looked at: it
+    // only fails when the GDI surface is already on show.
     FDirectDraw->FlipToGDISurface();
     FBack->Erase(0);
     Flip();
@@ -178,16 +182,14 @@ void TMxScreen::InitPalette() {
         entries[i].peFlags = 0;
     }
     // The twenty colours Windows keeps for itself stay where they are.
-    HWND focus = GetFocus();
-    HDC dc = GetDC(focus);
-    GetSystemPaletteEntries(dc, 0, 10, &entries[0]);
-    GetSystemPaletteEntries(dc, 246, 10, &entries[246]);
-    ReleaseDC(focus, dc);
+    const ui::WindowDC dc(GetFocus());
+    GetSystemPaletteEntries(dc.Get(), 0, 10, &entries[0]);
+    GetSystemPaletteEntries(dc.Get(), 246, 10, &entries[246]);
     SetPalette(entries);
 }
 
 void TMxScreen::CleanUp() {
-    if (FDirectDraw == nullptr)
+    if (!FDirectDraw)
         return;
     SetFlippingEnabled(false);
     if (OnCleanUp)
@@ -195,17 +197,13 @@ void TMxScreen::CleanUp() {
     FreeImages();
     FFront.reset();
     FBack.reset();
-    if (FPaletteObject != nullptr) {
-        FPaletteObject->Release();
-        FPaletteObject = nullptr;
-    }
+    FPaletteObject.Reset();
+    // Its result is not looked at: whatever it says, the screen lets go of DirectDraw.
     FDirectDraw->RestoreDisplayMode();
-    FDirectDraw->Release();
-    FDirectDraw = nullptr;
-    auto& application = ui::Application();
-    application.OnException = nullptr;
-    application.OnMessage = nullptr;
-    application.SetCursorHidden(false);
+    FDirectDraw.Reset();
+    FExceptionHook.Release();
+    FMessageHook.Release();
+    ui::Application().SetCursorHidden(false);
     FCleanedUp = true;
 }
 
@@ -219,14 +217,18 @@ void TMxScreen::SetFlippingEnabled(bool enabled) {
         return;
     FFlippingEnabled = enabled;
     if (enabled)
-        ui::Application().OnIdle = [this](bool& done) { AppIdle(done); };
+        InstallIdle();
     else
-        ui::Application().OnIdle = nullptr;
+        FIdleHook.Release();
+}
+
+void TMxScreen::InstallIdle() {
+    FIdleHook = ui::Application().InstallIdleHook([this](bool& done) { AppIdle(done); });
 }
 
 void TMxScreen::AppIdle(bool& done) {
     done = false;
-    if (FDirectDraw == nullptr)
+    if (!FDirectDraw)
         return;
     if (OnFlip)
         OnFlip(this);
@@ -248,26 +250,25 @@ void TMxScreen::Flip() {
 }
 
 void TMxScreen::WaitForVerticalBlank() {
-    if (FDirectDraw == nullptr ||
-        FAILED(FDirectDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr)))
+    if (!FDirectDraw || FAILED(FDirectDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr)))
         throw EMxScreen("WaitForVericalBlankError");
 }
 
 void TMxScreen::SetPalette(const TPaletteEntries& entries) {
     FPalette = entries;
-    if (FPaletteObject != nullptr) {
+    if (FPaletteObject) {
         if (FAILED(FPaletteObject->SetEntries(0, 0, 256, FPalette.data())))
             throw EMxScreen("SetEntries Failed");
         return;
     }
-    IDirectDrawPalette* made = nullptr;
-    if (FDirectDraw == nullptr ||
-        FAILED(FDirectDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, FPalette.data(), &made,
-                                          nullptr)) ||
-        made == nullptr)
+    ui::ComPtr<IDirectDrawPalette> made;
+    if (!FDirectDraw ||
+        FAILED(FDirectDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, FPalette.data(),
+                                          made.Receive(), nullptr)) ||
+        !made)
         throw EMxScreen("CreatePalette Failed");
-    FPaletteObject = made;
-    if (FFront == nullptr || FAILED(FFront->Surface()->SetPalette(FPaletteObject)))
+    FPaletteObject = std::move(made);
+    if (FFront == nullptr || FAILED(FFront->Surface()->SetPalette(FPaletteObject.Get())))
         throw EMxScreen("SetPalette Failed");
 }
 
@@ -280,20 +281,22 @@ void TMxScreen::ShowFadeStep(TPaletteEntries& work, std::int64_t step, std::int3
         work[i].peBlue = static_cast<BYTE>(FPalette[i].peBlue * step / steps);
     }
     WaitForVerticalBlank();
+    // A step that does not take is not looked at: the next one, or the last, sets the colours.
     FPaletteObject->SetEntries(0, 0, 256, work.data());
 }
 
 void TMxScreen::FadeOut(std::int32_t steps) {
-    if (FPaletteObject == nullptr)
+    if (!FPaletteObject)
         throw EMxScreen("No palette set");
     TPaletteEntries work{};
+    // Not looked at: the table gives only its entries' flags, which stay 0 if it cannot be read.
     FPaletteObject->GetEntries(0, 0, 256, work.data());
     for (std::int64_t step = steps; step >= 0; --step)
         ShowFadeStep(work, step, steps);
 }
 
 void TMxScreen::FadeIn(std::int32_t steps) {
-    if (FPaletteObject == nullptr)
+    if (!FPaletteObject)
         throw EMxScreen("No palette set");
     TPaletteEntries work{};
     for (std::int64_t step = 0; step <= steps; ++step)
@@ -322,7 +325,7 @@ void TMxScreen::LoadImages(TMxImageLib* library, bool usePalette) {
     FImageSurfaces.reserve(static_cast<std::size_t>(images.Count()));
     for (int index = 0; index < images.Count(); ++index) {
         const TMxImageHeader& image = images.Image(index);
-        auto surface = TMxSurface::CreateMemory(FDirectDraw, image.Width, image.Height);
+        auto surface = TMxSurface::CreateMemory(FDirectDraw.Get(), image.Width, image.Height);
         surface->OnSurfaceLost = [this](TMxSurface&) { SurfaceLost(); };
         std::uint8_t* pixels = surface->Lock();
         // A surface whose memory cannot be reached would show whatever it held: refuse it.
@@ -377,11 +380,11 @@ bool TMxScreen::AppMessage(MSG& message) {
         if ((message.wParam & 0xFF) != 0)
             PostMessageA(ui::Application().Handle(), WM_SCREENRESTORE, 0, 0);
         else
-            ui::Application().OnIdle = nullptr;
+            FIdleHook.Release();
     } else if (message.message == WM_SCREENRESTORE) {
         RestoreSurfaces();
         if (FFlippingEnabled)
-            ui::Application().OnIdle = [this](bool& done) { AppIdle(done); };
+            InstallIdle();
         if (OnPaint)
             OnPaint(this);
     }

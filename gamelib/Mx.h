@@ -7,6 +7,7 @@
 #include "gamelib/MxILib.h"
 #include "ui/Canvas.h"
 #include "ui/Forms.h"
+#include "ui/Handles.h"
 
 #include <ddraw.h>
 
@@ -161,7 +162,7 @@ public:
     void FreeImages();
     void RestoreSurfaces();
 
-    IDirectDraw* DirectDraw() const { return FDirectDraw; }
+    IDirectDraw* DirectDraw() const { return FDirectDraw.Get(); }
     TMxSurface* Front() const { return FFront.get(); }
     TMxSurface* Back() const { return FBack.get(); }
     TMxSurface& ImageSurfaces(int index) const {
@@ -181,6 +182,7 @@ private:
     void AppException(const std::exception& error);
     bool AppMessage(MSG& message);
     void AppIdle(bool& done);
+    void InstallIdle();
     void SurfaceLost();
     void InitPalette();
     void EnterDisplayMode();
@@ -194,8 +196,8 @@ private:
     TMxImageLib* FImageLibrary = nullptr;
     bool FBeepOnException = true;
 
-    IDirectDraw* FDirectDraw = nullptr;
-    IDirectDrawPalette* FPaletteObject = nullptr;
+    ui::ComPtr<IDirectDraw> FDirectDraw;
+    ui::ComPtr<IDirectDrawPalette> FPaletteObject;
     TPaletteEntries FPalette{};
     TMxImageLib* FCurrentLibrary = nullptr;
     std::vector<std::unique_ptr<TMxSurface>> FImageSurfaces;
@@ -206,6 +208,11 @@ private:
     // The form's activation event outlives the screen when the screen is freed first.
     std::shared_ptr<TMxScreen*> FSelf;
     std::minstd_rand FRandom{std::random_device{}()};
+    // The application's hooks while the screen holds them; each gives back, when released,
+    // the one that was there before.
+    ui::THookToken FExceptionHook;
+    ui::THookToken FMessageHook;
+    ui::THookToken FIdleHook;
 };
 
 } // namespace quillet

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 namespace quillet {
 
@@ -20,47 +21,62 @@ std::int32_t FormatWord(const std::array<std::uint8_t, 20>& format, std::size_t 
     return static_cast<std::int32_t>(format[offset] | format[offset + 1] << 8);
 }
 
+// Where the format's tag and its count of extra bytes lie in the block.
+constexpr std::size_t kFormatTag = 0;
+constexpr std::size_t kFormatExtraBytes = 16;
+// The extra bytes that fit in the block after the 18 bytes of the format itself.
+constexpr std::int32_t kRoomForExtraBytes = 20 - 18;
+
+void CheckFormatFitsBlock(const std::array<std::uint8_t, 20>& format) {
+    // DirectSound reads a PCM format's 16 bytes and ignores its extra-byte count; any other
+    // format it reads with its extra bytes, which must then lie inside the block.
+    const std::int32_t tag = FormatWord(format, kFormatTag);
+    const std::int32_t extra = FormatWord(format, kFormatExtraBytes);
+    if (tag == WAVE_FORMAT_PCM || extra <= kRoomForExtraBytes)
+        return;
+    throw Exception("CreateSoundBuffer Failed: format " + std::to_string(tag) + " needs " +
+                    std::to_string(extra) + " extra bytes, but its block holds " +
+                    std::to_string(kRoomForExtraBytes));
+}
+
 } // namespace
 
 TMxSoundBuffer::TMxSoundBuffer(IDirectSound* directSound,
                                const std::array<std::uint8_t, 20>& format, std::int32_t size,
                                const std::uint8_t* data)
     : FFormat(format) {
+    CheckFormatFitsBlock(FFormat);
     DSBUFFERDESC description{};
     description.dwSize = kOldBufferDescriptionSize;
     description.dwFlags = kStaticBufferCaps;
     description.dwBufferBytes = static_cast<DWORD>(size);
     description.lpwfxFormat = reinterpret_cast<WAVEFORMATEX*>(FFormat.data());
-    IDirectSoundBuffer* made = nullptr;
+    ui::ComPtr<IDirectSoundBuffer> made;
     if (directSound == nullptr ||
-        FAILED(directSound->CreateSoundBuffer(&description, &made, nullptr)) || made == nullptr)
+        FAILED(directSound->CreateSoundBuffer(&description, made.Receive(), nullptr)) || !made)
         throw Exception("CreateSoundBuffer Failed");
     void* first = nullptr;
     void* second = nullptr;
     DWORD firstLength = 0;
     DWORD secondLength = 0;
     if (FAILED(made->Lock(0, static_cast<DWORD>(size), &first, &firstLength, &second, &secondLength,
-                          0))) {
-        made->Release();
+                          0)))
         throw Exception("DirectSoundSurface Lock Failed");
-    }
     // The buffer was made for exactly `size` bytes, so the first part holds them all.
     if (first != nullptr && data != nullptr)
         std::memcpy(first, data,
                     std::min<std::size_t>(firstLength, static_cast<std::size_t>(size)));
     made->Unlock(first, firstLength, second, secondLength);
-    FBuffer = made;
+    FBuffer = std::move(made);
     FSize = size;
     FChannels = FormatWord(FFormat, 2);
     FBitsPerSample = FormatWord(FFormat, 14);
 }
 
 TMxSoundBuffer::~TMxSoundBuffer() {
-    if (FBuffer == nullptr)
-        return;
     // A buffer that will not stop is released all the same: it goes away either way.
-    FBuffer->Stop();
-    FBuffer->Release();
+    if (FBuffer)
+        FBuffer->Stop();
 }
 
 void TMxSoundBuffer::Stop() {
@@ -96,30 +112,21 @@ TMxAudio::TMxAudio(TComponent* owner, TDirectSoundCreate factory)
 }
 
 TMxAudio::~TMxAudio() {
+    // The buffers go before the object that made them.
     FreeBuffers();
-    ReleaseDirectSound();
-}
-
-void TMxAudio::ReleaseDirectSound() {
-    if (FDirectSound != nullptr) {
-        FDirectSound->Release();
-        FDirectSound = nullptr;
-    }
 }
 
 void TMxAudio::Initialize() {
     // Started again, as the screen does at every activation: let go of the old object first.
     FreeBuffers();
-    ReleaseDirectSound();
-    IDirectSound* made = nullptr;
-    if (FAILED(FDirectSoundFactory(nullptr, &made, nullptr)) || made == nullptr)
+    FDirectSound.Reset();
+    // Held by a local until it is ready: a constructor that fails here runs no destructor.
+    ui::ComPtr<IDirectSound> made;
+    if (FAILED(FDirectSoundFactory(nullptr, made.Receive(), nullptr)) || !made)
         throw Exception("Failed to Create DirectSound");
-    if (FAILED(made->SetCooperativeLevel(ui::Application().Handle(), DSSCL_NORMAL))) {
-        // Not kept: a constructor that fails here has no destructor to release it.
-        made->Release();
+    if (FAILED(made->SetCooperativeLevel(ui::Application().Handle(), DSSCL_NORMAL)))
         throw Exception("Failed to set directsound copoperative level");
-    }
-    FDirectSound = made;
+    FDirectSound = std::move(made);
     if (FSoundLibrary == nullptr)
         return;
     // A library read from a file gave its samples to the buffers just freed: read it again.
@@ -142,7 +149,7 @@ void TMxAudio::CreateBuffers() {
     for (int i = 0; i < sounds.Count(); ++i) {
         const TMxSoundHeader& sound = sounds.Sound(i);
         auto& buffer = FBuffers[static_cast<std::size_t>(i)];
-        buffer = std::make_unique<TMxSoundBuffer>(FDirectSound, sound.Format, sound.Size,
+        buffer = std::make_unique<TMxSoundBuffer>(FDirectSound.Get(), sound.Format, sound.Size,
                                                   sound.Data.get());
         buffer->SetPan(sound.Pan);
         buffer->SetVolume(sound.Volume);
@@ -167,7 +174,7 @@ void TMxAudio::ReloadBuffers() {
 void TMxAudio::SetSoundLibrary(TMxSoundLib* library) {
     FreeBuffers();
     FSoundLibrary = library;
-    if (FDirectSound != nullptr)
+    if (FDirectSound)
         CreateBuffers();
 }
 

@@ -4,6 +4,7 @@
 #include "base/Component.h"
 #include "base/Exceptions.h"
 #include "gamelib/mxslib.h"
+#include "ui/Handles.h"
 
 #include <windows.h>
 
@@ -22,7 +23,9 @@ namespace quillet {
 // Makes the DirectSound object; tests hand in their own.
 using TDirectSoundCreate = std::function<HRESULT(GUID*, IDirectSound**, IUnknown*)>;
 
-// One static DirectSound buffer filled with a sound's samples.
+// One static DirectSound buffer filled with a sound's samples. The sound's 20-byte format block
+// is handed to DirectSound as its format: it must hold all of it, so a format other than PCM
+// whose extra bytes (cbSize) reach past the block is refused.
 class TMxSoundBuffer {
 public:
     TMxSoundBuffer(IDirectSound* directSound, const std::array<std::uint8_t, 20>& format,
@@ -35,7 +38,7 @@ public:
     void SetVolume(std::int32_t value);
     void SetPan(std::int32_t value);
 
-    IDirectSoundBuffer* Buffer() const { return FBuffer; }
+    IDirectSoundBuffer* Buffer() const { return FBuffer.Get(); }
     std::int32_t Size() const { return FSize; }
     std::int32_t Channels() const { return FChannels; }
     std::int32_t BitsPerSample() const { return FBitsPerSample; }
@@ -44,7 +47,7 @@ public:
     std::function<void(TMxSoundBuffer& sender)> OnRestore;
 
 private:
-    IDirectSoundBuffer* FBuffer = nullptr;
+    ui::ComPtr<IDirectSoundBuffer> FBuffer;
     std::array<std::uint8_t, 20> FFormat{};
     std::int32_t FSize = 0;
     std::int32_t FChannels = 0;
@@ -69,7 +72,7 @@ public:
     TMxSoundLib* SoundLibrary() const { return FSoundLibrary; }
     void SetSoundLibrary(TMxSoundLib* library);
 
-    IDirectSound* DirectSound() const { return FDirectSound; }
+    IDirectSound* DirectSound() const { return FDirectSound.Get(); }
     // Null for a buffer that a failed build did not make.
     TMxSoundBuffer* Buffers(int index) const {
         return FBuffers.at(static_cast<std::size_t>(index)).get();
@@ -80,10 +83,8 @@ protected:
     void Notification(TComponent& component, TOperation operation) override;
 
 private:
-    void ReleaseDirectSound();
-
     TDirectSoundCreate FDirectSoundFactory;
-    IDirectSound* FDirectSound = nullptr;
+    ui::ComPtr<IDirectSound> FDirectSound;
     TMxSoundLib* FSoundLibrary = nullptr;
     std::vector<std::unique_ptr<TMxSoundBuffer>> FBuffers;
 };

@@ -2,10 +2,18 @@
 
 #include "base/Exceptions.h"
 #include "ui/Forms.h"
+#include "ui/WindowClass.h"
 
 #include <algorithm>
 
 namespace quillet::ui {
+
+namespace {
+
+// Tells the application's window that posted calls are waiting.
+constexpr UINT kRunPosted = WM_APP + 1;
+
+} // namespace
 
 TApplication& Application() {
     static TApplication application;
@@ -55,13 +63,15 @@ bool TApplication::HandleMessage() {
 
 void TApplication::Dispatch(MSG& message) {
     try {
-        if (OnMessage && OnMessage(message))
+        if (const auto hook = messageHooks_.Active(); hook && (*hook)(message))
             return;
-        // Tab, Enter and Escape work in every form as in a dialog box.
-        HWND top = GetAncestor(message.hwnd, GA_ROOT);
-        if (top != nullptr && dynamic_cast<TForm*>(ControlOf(top)) != nullptr &&
-            IsDialogMessageA(top, &message))
-            return;
+        // Tab, Enter, Escape and the hot keys work in every form as in a dialog box; a form
+        // looks first for what the dialog manager does not know, its pages' hot keys.
+        HWND top = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (auto* form = top != nullptr ? dynamic_cast<TForm*>(ControlOf(top)) : nullptr) {
+            if (form->PreTranslateMessage(message) || IsDialogMessageA(top, &message))
+                return;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     } catch (const std::exception& error) {
@@ -69,19 +79,31 @@ void TApplication::Dispatch(MSG& message) {
     }
 }
 
+void TApplication::Post(std::function<void()> call) {
+    posted_.push_back(std::move(call));
+    if (!PostMessageA(Handle(), kRunPosted, 0, 0))
+        throw Exception("Cannot post a message: the message queue is full");
+}
+
+void TApplication::RunPosted() {
+    while (!posted_.empty()) {
+        const std::function<void()> call = std::move(posted_.front());
+        posted_.pop_front();
+        try {
+            call();
+        } catch (const std::exception& error) {
+            HandleException(error);
+        }
+    }
+}
+
 HWND TApplication::Handle() {
     if (handle_ != nullptr)
         return handle_;
-    constexpr const char* kClass = "QuilletApplication";
-    WNDCLASSA windowClass{};
-    if (!GetClassInfoA(GetModuleHandleA(nullptr), kClass, &windowClass)) {
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = kClass;
-        RegisterClassA(&windowClass);
-    }
-    // A top-level window, not a message-only one: only top-level windows hear WM_ACTIVATEAPP.
-    handle_ = CreateWindowExA(WS_EX_TOOLWINDOW, kClass, title_.c_str(), WS_POPUP, 0, 0, 0, 0,
+    const char* windowClass = RegisterWindowClass("QuilletApplication", nullptr, &WindowProc);
+    // A top-level window, not a message-only one: only top-level windows hear WM_ACTIVATEAPP,
+    // and only they can own forms.
+    handle_ = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass, title_.c_str(), WS_POPUP, 0, 0, 0, 0,
                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (handle_ == nullptr)
         throw Exception("Error creating window");
@@ -89,12 +111,16 @@ HWND TApplication::Handle() {
 }
 
 LRESULT CALLBACK TApplication::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TApplication& application = Application();
+    if (message == kRunPosted) {
+        application.RunPosted();
+        return 0;
+    }
     if (message == WM_ACTIVATEAPP) {
-        TApplication& application = Application();
-        if (application.OnMessage) {
+        if (const auto hook = application.messageHooks_.Active()) {
             MSG sent{window, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
             try {
-                application.OnMessage(sent);
+                (*hook)(sent);
             } catch (const std::exception& error) {
                 application.HandleException(error);
             }
@@ -111,9 +137,9 @@ void TApplication::SetCursorHidden(bool hidden) {
 
 void TApplication::Idle() {
     bool done = true;
-    if (OnIdle) {
+    if (const auto hook = idleHooks_.Active()) {
         try {
-            OnIdle(done);
+            (*hook)(done);
         } catch (const std::exception& error) {
             HandleException(error);
         }
@@ -130,12 +156,14 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
     HWND owner = GetActiveWindow();
     if (owner == nullptr && mainForm_ != nullptr)
         owner = mainForm_->Handle();
+    if (owner == nullptr)
+        owner = Handle();
     return ::MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
 }
 
 void TApplication::HandleException(const std::exception& error) {
-    if (OnException) {
-        OnException(error);
+    if (const auto hook = exceptionHooks_.Active()) {
+        (*hook)(error);
         return;
     }
     ShowException(error);
@@ -146,13 +174,6 @@ void TApplication::ShowException(const std::exception& error) {
     if (!text.empty() && text.back() != '.')
         text += '.';
     MessageBox(text, title_, MB_OK | MB_ICONERROR);
-}
-
-void TApplication::HintsChanged(TWinControl& control) {
-    for (TForm* form : forms_) {
-        if (IsChild(form->Handle(), control.Handle()))
-            form->UpdateHint(control);
-    }
 }
 
 } // namespace quillet::ui

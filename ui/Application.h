@@ -3,9 +3,13 @@
 
 #include "ui/Win32.h"
 
+#include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillet::ui {
@@ -13,8 +17,74 @@ namespace quillet::ui {
 class TForm;
 class TWinControl;
 
+// Keeps a hook of the message loop installed for as long as it lives.
+class THookToken {
+public:
+    class Stack {
+    public:
+        virtual void Remove(std::uint64_t id) = 0;
+
+    protected:
+        ~Stack() = default;
+    };
+
+    THookToken() = default;
+    THookToken(Stack* stack, std::uint64_t id) : stack_(stack), id_(id) {}
+    ~THookToken() { Release(); }
+    THookToken(THookToken&& other) noexcept
+        : stack_(std::exchange(other.stack_, nullptr)), id_(other.id_) {}
+    THookToken& operator=(THookToken&& other) noexcept {
+        if (this != &other) {
+            Release();
+            stack_ = std::exchange(other.stack_, nullptr);
+            id_ = other.id_;
+        }
+        return *this;
+    }
+    THookToken(const THookToken&) = delete;
+    THookToken& operator=(const THookToken&) = delete;
+
+    bool Installed() const { return stack_ != nullptr; }
+    void Release() {
+        if (stack_ != nullptr)
+            std::exchange(stack_, nullptr)->Remove(id_);
+    }
+
+private:
+    Stack* stack_ = nullptr;
+    std::uint64_t id_ = 0;
+};
+
+// Hooks stack: the newest one is the one called, and when its token goes a hook leaves the
+// stack, so the one installed before it is back, whatever was installed and removed meanwhile.
+template <typename Hook> class THookStack final : public THookToken::Stack {
+public:
+    [[nodiscard]] THookToken Install(Hook hook) {
+        hooks_.emplace_back(++lastId_, std::make_shared<Hook>(std::move(hook)));
+        return THookToken(this, lastId_);
+    }
+    bool Empty() const { return hooks_.empty(); }
+    // The hook to call, kept alive while it runs even if it removes itself meanwhile.
+    std::shared_ptr<Hook> Active() const { return hooks_.empty() ? nullptr : hooks_.back().second; }
+    void Remove(std::uint64_t id) override {
+        std::erase_if(hooks_, [id](const auto& entry) { return entry.first == id; });
+    }
+
+private:
+    std::vector<std::pair<std::uint64_t, std::shared_ptr<Hook>>> hooks_;
+    std::uint64_t lastId_ = 0;
+};
+
+using TExceptionHook = std::function<void(const std::exception& error)>;
+using TMessageHook = std::function<bool(MSG& message)>; // true: handled, not dispatched
+using TIdleHook = std::function<void(bool& done)>;      // done: wait for the next message
+
 class TApplication {
 public:
+    TApplication() = default;
+    TApplication(const TApplication&) = delete;
+    TApplication& operator=(const TApplication&) = delete;
+
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title) { title_ = title; }
 
@@ -40,17 +110,29 @@ public:
     void HandleException(const std::exception& error);
     void ShowException(const std::exception& error);
 
-    // Replaceable hooks of the message loop.
-    std::function<void(const std::exception& error)> OnException;
-    std::function<bool(MSG& message)> OnMessage; // true: handled, not dispatched
-    std::function<void(bool& done)> OnIdle;      // done: wait for the next message
+    // The loop's exception event, message hook and idle event. Each stays installed while
+    // its token lives.
+    [[nodiscard]] THookToken InstallExceptionHook(TExceptionHook hook) {
+        return exceptionHooks_.Install(std::move(hook));
+    }
+    [[nodiscard]] THookToken InstallMessageHook(TMessageHook hook) {
+        return messageHooks_.Install(std::move(hook));
+    }
+    [[nodiscard]] THookToken InstallIdleHook(TIdleHook hook) {
+        return idleHooks_.Install(std::move(hook));
+    }
+    bool HasExceptionHook() const { return !exceptionHooks_.Empty(); }
+    bool HasMessageHook() const { return !messageHooks_.Empty(); }
+    bool HasIdleHook() const { return !idleHooks_.Empty(); }
 
-    // A control's hint or its display changed.
-    void HintsChanged(TWinControl& control);
+    // Runs `call` from the message loop, after the message being handled; an error it raises
+    // is handled like one escaping a handler.
+    void Post(std::function<void()> call);
 
-    // The application's own hidden top-level window. Windows sends WM_ACTIVATEAPP straight to
-    // window procedures, never through the queue; this window hands it to OnMessage as well,
-    // so a message hook learns when the user leaves the program and comes back.
+    // The application's own hidden top-level window: the owner of every form, so the program
+    // has one task-bar button. Windows sends WM_ACTIVATEAPP straight to window procedures,
+    // never through the queue; this window hands it to the message hook as well, so a hook
+    // learns when the user leaves the program and comes back.
     HWND Handle();
 
     // The mouse pointer over every window of the program: hidden, or each window's own.
@@ -60,6 +142,7 @@ public:
 private:
     void Dispatch(MSG& message);
     void Idle();
+    void RunPosted();
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     std::string title_;
@@ -68,6 +151,10 @@ private:
     bool terminated_ = false;
     bool cursorHidden_ = false;
     HWND handle_ = nullptr;
+    THookStack<TExceptionHook> exceptionHooks_;
+    THookStack<TMessageHook> messageHooks_;
+    THookStack<TIdleHook> idleHooks_;
+    std::deque<std::function<void()>> posted_;
 };
 
 // The program's one application object.

@@ -20,7 +20,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     HDC dc = Handle();
     // The font goes back out after each call, so that changing it never deletes a font the
     // device context still holds.
-    HGDIOBJ previous = SelectObject(dc, font_.Handle());
+    const Selection font(dc, font_.Handle());
     SetTextColor(dc, font_.Color());
     if (brush_.Style == TBrushStyle::Clear) {
         SetBkMode(dc, TRANSPARENT);
@@ -29,7 +29,25 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
         SetBkColor(dc, brush_.Color);
     }
     ::TextOutA(dc, x, y, text.data(), static_cast<int>(text.size()));
-    SelectObject(dc, previous);
+}
+
+TPaintCanvas::~TPaintCanvas() {
+    if (begun_)
+        EndPaint(window_, &paint_);
+}
+
+void TPaintCanvas::CreateHandle() {
+    if (begun_)
+        return;
+    if (HDC dc = BeginPaint(window_, &paint_)) {
+        begun_ = true;
+        SetHandle(dc);
+    }
+}
+
+const RECT& TPaintCanvas::ClipRect() {
+    CreateHandle();
+    return paint_.rcPaint;
 }
 
 } // namespace quillet::ui

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/Graphics.h"
+#include "ui/Handles.h"
 #include "ui/Win32.h"
 
 #include <string>
@@ -43,6 +44,26 @@ private:
     TFont font_{"Arial", -11};
     TBrush brush_;
     HDC dc_ = nullptr;
+};
+
+// The canvas of one WM_PAINT: painting begins (BeginPaint) the first time it is drawn on and
+// ends (EndPaint) with the canvas, so a handler that leaves the painting to the window's own
+// procedure never begins it.
+class TPaintCanvas : public TCanvas {
+public:
+    explicit TPaintCanvas(HWND window) : window_(window) {}
+    ~TPaintCanvas() override;
+    bool Begun() const { return begun_; }
+    // The part of the window to paint; begins painting if it has not begun.
+    const RECT& ClipRect();
+
+protected:
+    void CreateHandle() override;
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    bool begun_ = false;
 };
 
 } // namespace quillet::ui

@@ -1,28 +1,14 @@
 #include "ui/Controls.h"
 
+#include "base/Exceptions.h"
 #include "ui/Application.h"
+#include "ui/Forms.h"
 
 #include <algorithm>
 
 namespace quillet::ui {
 
 namespace {
-
-constexpr const char* kControlProperty = "Quillet.Control";
-constexpr const char* kPanelClass = "QuilletPanel";
-
-void RegisterPanelClass() {
-    static const bool registered = [] {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kPanelClass;
-        return RegisterClassA(&windowClass) != 0;
-    }();
-    (void)registered;
-}
 
 int RectWidth(const RECT& r) {
     return r.right - r.left;
@@ -31,200 +17,23 @@ int RectHeight(const RECT& r) {
     return r.bottom - r.top;
 }
 
-} // namespace
-
-TWinControl* ControlOf(HWND window) {
-    return window == nullptr ? nullptr
-                             : static_cast<TWinControl*>(GetPropA(window, kControlProperty));
-}
-
-TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
-    font_.OnChange = [this] { FontChanged(); };
-}
-
-TWinControl::~TWinControl() {
-    if (handle_ != nullptr) {
-        // Children are destroyed with their windows' parent; this object no longer answers.
-        SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-        RemovePropA(handle_, kControlProperty);
-        if (IsWindow(handle_))
-            DestroyWindow(handle_);
-    }
-}
-
-void TWinControl::CreateHandle(TWinControl* parent, const char* className, DWORD style,
-                               DWORD exStyle, const std::string& text) {
-    if (className == nullptr) {
-        RegisterPanelClass();
-        className = kPanelClass;
-    }
-    parent_ = parent;
-    if (parent != nullptr) {
-        style |= WS_CHILD;
-        font_.Set(parent->font_.Name(), parent->font_.Height(), parent->font_.Style());
-    }
-    handle_ = CreateWindowExA(exStyle, className, text.c_str(), style, left_, top_, width_, height_,
-                              parent != nullptr ? parent->handle_ : nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    if (handle_ == nullptr)
-        throw Exception("Error creating window");
-    SetPropA(handle_, kControlProperty, this);
-    original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
-    FontChanged();
-}
-
-LRESULT CALLBACK TWinControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TWinControl* control = ControlOf(window);
-    if (control == nullptr)
-        return DefWindowProcA(window, message, wParam, lParam);
-    // Exceptions must not unwind through the system's frames: they end the handler here and
-    // are shown, and the program goes on.
-    try {
-        return control->Dispatch(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        Application().HandleException(error);
+// The character after the single "&" of a caption, upper-cased; 0 when there is none.
+char HotKeyOf(const std::string& caption) {
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != '&')
+            continue;
+        if (caption[i + 1] != '&') {
+            // CharUpperA takes a single character in the low word of its pointer.
+            const auto upper = reinterpret_cast<ULONG_PTR>(CharUpperA(reinterpret_cast<LPSTR>(
+                static_cast<ULONG_PTR>(static_cast<unsigned char>(caption[i + 1])))));
+            return static_cast<char>(upper & 0xFF);
+        }
+        ++i; // "&&" is a plain "&"
     }
     return 0;
 }
 
-LRESULT TWinControl::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
-        if (TWinControl* child = ControlOf(reinterpret_cast<HWND>(lParam));
-            child && child != this) {
-            child->HandleCommand(HIWORD(wParam));
-            return 0;
-        }
-        break;
-    case WM_NOTIFY: {
-        auto& header = *reinterpret_cast<NMHDR*>(lParam);
-        if (TWinControl* child = ControlOf(header.hwndFrom); child && child != this) {
-            if (auto result = child->HandleNotify(header))
-                return *result;
-        }
-        break;
-    }
-    case WM_DRAWITEM: {
-        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (TWinControl* child = ControlOf(item.hwndItem); child && child->HandleDrawItem(item))
-            return TRUE;
-        break;
-    }
-    case WM_SETFOCUS:
-        FocusMoved(reinterpret_cast<HWND>(wParam), true);
-        break;
-    case WM_KILLFOCUS:
-        FocusMoved(reinterpret_cast<HWND>(wParam), false);
-        break;
-    case WM_SETCURSOR:
-        if (Application().CursorHidden()) {
-            ::SetCursor(nullptr);
-            return TRUE;
-        }
-        break;
-    default:
-        break;
-    }
-    if (auto handled = HandleMessage(message, wParam, lParam))
-        return *handled;
-    return DefaultHandler(message, wParam, lParam);
-}
-
-void TWinControl::FocusMoved(HWND other, bool entering) {
-    // This control and each container around it that the focus enters or leaves as a whole.
-    for (TWinControl* control = this; control != nullptr; control = control->parent_) {
-        if (control != this && other != nullptr && IsChild(control->handle_, other))
-            break;
-        const TNotifyEvent& event = entering ? control->OnEnter : control->OnExit;
-        if (event)
-            event(control);
-    }
-}
-
-LRESULT TWinControl::DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallWindowProcA(original_, handle_, message, wParam, lParam);
-}
-
-std::optional<LRESULT> TWinControl::HandleMessage(UINT, WPARAM, LPARAM) {
-    return std::nullopt;
-}
-
-void TWinControl::HandleCommand(WORD) {
-}
-
-std::optional<LRESULT> TWinControl::HandleNotify(NMHDR&) {
-    return std::nullopt;
-}
-
-bool TWinControl::HandleDrawItem(const DRAWITEMSTRUCT&) {
-    return false;
-}
-
-void TWinControl::FontChanged() {
-    if (handle_ != nullptr)
-        SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), TRUE);
-}
-
-void TWinControl::SetBounds(int left, int top, int width, int height) {
-    left_ = left;
-    top_ = top;
-    width_ = width;
-    height_ = height;
-    if (handle_ != nullptr)
-        MoveWindow(handle_, left, top, width, height, TRUE);
-}
-
-std::string TWinControl::Caption() const {
-    const int length = GetWindowTextLengthA(handle_);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    GetWindowTextA(handle_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
-void TWinControl::SetCaption(const std::string& caption) {
-    SetWindowTextA(handle_, caption.c_str());
-}
-
-bool TWinControl::Visible() const {
-    return (GetWindowLongA(handle_, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-void TWinControl::SetVisible(bool visible) {
-    ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE);
-}
-
-bool TWinControl::Enabled() const {
-    return IsWindowEnabled(handle_) != FALSE;
-}
-
-void TWinControl::SetEnabled(bool enabled) {
-    EnableWindow(handle_, enabled ? TRUE : FALSE);
-}
-
-void TWinControl::SetFocus() {
-    ::SetFocus(handle_);
-}
-
-void TWinControl::SetHint(const std::string& hint) {
-    hint_ = hint;
-    Application().HintsChanged(*this);
-}
-
-void TWinControl::SetShowHint(bool show) {
-    showHint_ = show;
-    Application().HintsChanged(*this);
-}
-
-void TWinControl::Invalidate() {
-    InvalidateRect(handle_, nullptr, TRUE);
-}
-
-void TWinControl::Repaint() {
-    Invalidate();
-    UpdateWindow(handle_);
-}
+} // namespace
 
 TLabel::TLabel(TComponent* owner, TWinControl& parent, int left, int top,
                const std::string& caption, std::optional<SIZE> fixedSize)
@@ -246,13 +55,11 @@ void TLabel::SetCaption(const std::string& caption) {
 void TLabel::AutoSize() {
     if (!autoSize_)
         return;
-    HDC dc = GetDC(Handle());
-    HGDIOBJ old = SelectObject(dc, Font().Handle());
+    const WindowDC dc(Handle());
+    const Selection font(dc.Get(), Font().Handle());
     const std::string text = Caption();
     RECT r{0, 0, 0, 0};
-    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
-    SelectObject(dc, old);
-    ReleaseDC(Handle(), dc);
+    DrawTextA(dc.Get(), text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
     SetBounds(Left(), Top(), r.right, r.bottom);
 }
 
@@ -264,13 +71,9 @@ TEdit::TEdit(TComponent* owner, TWinControl& parent, RECT bounds, bool multiLine
     CreateHandle(&parent, "EDIT", style, 0, "");
 }
 
-std::optional<LRESULT> TEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+UINT TEdit::OnGetDlgCode(UINT standard) {
     // Read-only text is for reading and copying: Tab moves on, Enter and Escape go to the form.
-    if (message == WM_GETDLGCODE) {
-        const LRESULT code = DefaultHandler(message, wParam, lParam);
-        return code & ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
-    }
-    return std::nullopt;
+    return standard & ~static_cast<UINT>(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
 }
 
 TBevel::TBevel(TComponent* owner, TWinControl& parent, RECT bounds) : TWinControl(owner) {
@@ -300,26 +103,60 @@ void TBitBtn::Click() {
         OnClick(this);
 }
 
-void TBitBtn::HandleCommand(WORD code) {
+void TBitBtn::OnControlCommand(WORD code) {
     if (code == BN_CLICKED)
         Click();
 }
 
-bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
+bool TBitBtn::LooksDefault() const {
+    if (!Enabled())
+        return false;
+    if (Focused())
+        return true;
+    return default_ && dynamic_cast<const TBitBtn*>(ControlOf(GetFocus())) == nullptr;
+}
+
+UINT TBitBtn::OnGetDlgCode(UINT standard) {
+    // A push button: Enter presses the focused one, as everywhere in Windows.
+    return standard | (Focused() ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+}
+
+bool TBitBtn::OnSetButtonStyle(bool) {
+    // The dialog manager moves the default style between push buttons; this button draws
+    // itself and keeps its style, and its look follows the focus instead.
+    Invalidate();
+    return true;
+}
+
+void TBitBtn::OnSetFocus(HWND) {
+    FocusChanged();
+}
+
+void TBitBtn::OnKillFocus(HWND) {
+    FocusChanged();
+}
+
+void TBitBtn::FocusChanged() {
+    Invalidate();
+    if (TForm* form = Form(); form != nullptr && form->DefaultButton() != nullptr)
+        form->DefaultButton()->Invalidate();
+}
+
+bool TBitBtn::OnDrawItem(const DRAWITEMSTRUCT& item) {
     HDC dc = item.hDC;
     RECT r = item.rcItem;
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     const bool focused = (item.itemState & ODS_FOCUS) != 0;
     FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-    if (default_ && !disabled) {
+    if (LooksDefault()) {
         FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         InflateRect(&r, -1, -1);
     }
     DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
 
     const std::string caption = Caption();
-    HGDIOBJ oldFont = SelectObject(dc, Font().Handle());
+    const Selection font(dc, Font().Handle());
     RECT textSize{0, 0, 0, 0};
     DrawTextA(dc, caption.c_str(), -1, &textSize, DT_CALCRECT | DT_SINGLELINE);
     const int glyphWidth = glyph_.Empty() ? 0 : glyph_.Width() / glyphCount_;
@@ -346,7 +183,6 @@ bool TBitBtn::HandleDrawItem(const DRAWITEMSTRUCT& item) {
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     }
     DrawTextA(dc, caption.c_str(), -1, &textRect, DT_SINGLELINE);
-    SelectObject(dc, oldFont);
     if (focused) {
         RECT focus = item.rcItem;
         InflateRect(&focus, -4, -4);
@@ -362,12 +198,12 @@ TSpeedButton::TSpeedButton(TComponent* owner, TWinControl& parent, RECT bounds)
     CreateHandle(&parent, "STATIC", SS_OWNERDRAW | SS_NOTIFY, 0, "");
 }
 
-void TSpeedButton::HandleCommand(WORD code) {
+void TSpeedButton::OnControlCommand(WORD code) {
     if (code == STN_CLICKED && OnClick)
         OnClick(this);
 }
 
-bool TSpeedButton::HandleDrawItem(const DRAWITEMSTRUCT& item) {
+bool TSpeedButton::OnDrawItem(const DRAWITEMSTRUCT& item) {
     RECT r = item.rcItem;
     FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
     if (!glyph_.Empty()) {
@@ -382,7 +218,7 @@ TImage::TImage(TComponent* owner, TWinControl& parent, RECT bounds) : TWinContro
     CreateHandle(&parent, "STATIC", WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY, 0, "");
 }
 
-bool TImage::HandleDrawItem(const DRAWITEMSTRUCT& item) {
+bool TImage::OnDrawItem(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
     picture_.Draw(item.hDC, 0, 0);
     return true;
@@ -446,26 +282,19 @@ TPanel::TPanel(TComponent* owner, TWinControl& parent, RECT bounds, COLORREF col
     CreateHandle(&parent, nullptr, WS_VISIBLE, WS_EX_CONTROLPARENT, "");
 }
 
-std::optional<LRESULT> TPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_ERASEBKGND: {
-        RECT r{};
-        GetClientRect(Handle(), &r);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &r, brush_.Get());
-        if (bevel_)
-            DrawEdge(reinterpret_cast<HDC>(wParam), &r, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
-        return 1;
-    }
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, textColor_);
-        SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(brush_.Get());
-    }
-    default:
-        return std::nullopt;
-    }
+bool TPanel::OnEraseBackground(HDC dc) {
+    RECT r{};
+    GetClientRect(Handle(), &r);
+    ::FillRect(dc, &r, brush_.Get());
+    if (bevel_)
+        DrawEdge(dc, &r, BDR_RAISEDINNER | BDR_SUNKENOUTER, BF_RECT);
+    return true;
+}
+
+HBRUSH TPanel::OnCtlColor(HDC dc, TWinControl& child, HBRUSH) {
+    SetTextColor(dc, child.Font().HasColor() ? child.Font().Color() : textColor_);
+    SetBkMode(dc, TRANSPARENT);
+    return brush_.Get();
 }
 
 TTabSheet::TTabSheet(TComponent* owner, TWinControl& pageControl, const std::string& caption)
@@ -477,14 +306,12 @@ TTabSheet::TTabSheet(TComponent* owner, TWinControl& pageControl, const std::str
     CreateHandle(&pageControl, nullptr, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, "");
 }
 
-std::optional<LRESULT> TTabSheet::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    // Static text and read-only fields on a page take the page's colour.
-    if (message == WM_CTLCOLORSTATIC) {
-        const LRESULT brush = DefaultHandler(message, wParam, lParam);
-        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
-        return brush != 0 ? brush : reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-    return std::nullopt;
+HBRUSH TTabSheet::OnCtlColor(HDC dc, TWinControl& child, HBRUSH standard) {
+    // Static text and read-only fields on a page take the page's colour, and their own text
+    // colour when they have one.
+    TWinControl::OnCtlColor(dc, child, standard);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return standard != nullptr ? standard : GetSysColorBrush(COLOR_BTNFACE);
 }
 
 TPageControl::TPageControl(TComponent* owner, TWinControl& parent, RECT bounds)
@@ -499,7 +326,8 @@ TTabSheet& TPageControl::AddPage(const std::string& caption) {
     item.mask = TCIF_TEXT;
     std::string text = caption;
     item.pszText = text.data();
-    TabCtrl_InsertItem(Handle(), PageCount(), &item);
+    if (TabCtrl_InsertItem(Handle(), PageCount(), &item) < 0)
+        throw Exception("Error creating window");
     TTabSheet& page = Owner()->Create<TTabSheet>(*this, caption);
     pages_.push_back(&page);
     ShowActivePage();
@@ -523,7 +351,22 @@ void TPageControl::ShowActivePage() {
         ShowWindow(pages_[static_cast<std::size_t>(i)]->Handle(), i == active ? SW_SHOW : SW_HIDE);
 }
 
-std::optional<LRESULT> TPageControl::HandleNotify(NMHDR& header) {
+bool TPageControl::SelectByHotKey(char key) {
+    const char wanted = HotKeyOf(std::string("&") + key);
+    for (int i = 0; i < PageCount(); ++i) {
+        if (wanted == 0 || HotKeyOf(Page(i).TabCaption()) != wanted)
+            continue;
+        // Focus first: leaving a page's fields for the tabs is an exit from the page, and the
+        // change that follows decides what the new page starts.
+        SetFocus();
+        if (i != ActivePageIndex())
+            SetActivePageIndex(i);
+        return true;
+    }
+    return false;
+}
+
+std::optional<LRESULT> TPageControl::OnControlNotify(NMHDR& header) {
     if (header.code == TCN_SELCHANGE) {
         ShowActivePage();
         if (OnChange)

@@ -1,10 +1,10 @@
-// Windowed controls over the Windows user interface: one object per window, messages unpacked
-// once in the base class into typed handlers.
+// The controls that forms are made of, each a system control or a window of the program's own
+// behind the typed handlers of TWinControl.
 #pragma once
 
-#include "base/Component.h"
 #include "ui/Graphics.h"
 #include "ui/Win32.h"
+#include "ui/WinControl.h"
 
 #include <functional>
 #include <memory>
@@ -12,86 +12,6 @@
 #include <string>
 
 namespace quillet::ui {
-
-// An event that says only who sent it.
-using TNotifyEvent = std::function<void(TComponent* sender)>;
-
-class TWinControl;
-
-// Returns the control object behind a window handle, or null for windows that are not ours.
-TWinControl* ControlOf(HWND window);
-
-class TWinControl : public TComponent {
-public:
-    explicit TWinControl(TComponent* owner);
-    ~TWinControl() override;
-
-    HWND Handle() const { return handle_; }
-    TWinControl* Parent() const { return parent_; }
-
-    int Left() const { return left_; }
-    int Top() const { return top_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    void SetBounds(int left, int top, int width, int height);
-
-    std::string Caption() const;
-    void SetCaption(const std::string& caption);
-    bool Visible() const;
-    void SetVisible(bool visible);
-    bool Enabled() const;
-    void SetEnabled(bool enabled);
-    bool Focused() const { return GetFocus() == handle_; }
-    void SetFocus();
-
-    TFont& Font() { return font_; }
-    const std::string& Hint() const { return hint_; }
-    void SetHint(const std::string& hint);
-    bool ShowHint() const { return showHint_; }
-    void SetShowHint(bool show);
-
-    void Invalidate();
-    // Invalidates and paints at once, without waiting for the message loop.
-    void Repaint();
-
-    TNotifyEvent OnClick;
-    // The focus comes into this control or a control inside it, or leaves them.
-    TNotifyEvent OnEnter;
-    TNotifyEvent OnExit;
-
-protected:
-    // Makes the window; `className` null means the program's own plain window class.
-    void CreateHandle(TWinControl* parent, const char* className, DWORD style, DWORD exStyle,
-                      const std::string& text);
-
-    // Messages this control handles itself; empty means the window's own procedure.
-    virtual std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Notifications that the parent received and hands back to the control they concern.
-    virtual void HandleCommand(WORD code);
-    virtual std::optional<LRESULT> HandleNotify(NMHDR& header);
-    virtual bool HandleDrawItem(const DRAWITEMSTRUCT& item);
-
-    // Calls the window's own procedure.
-    LRESULT DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam);
-    void FontChanged();
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-    // Enter and exit events for the focus coming from, or going to, `other`.
-    void FocusMoved(HWND other, bool entering);
-
-    HWND handle_ = nullptr;
-    TWinControl* parent_ = nullptr;
-    WNDPROC original_ = nullptr;
-    int left_ = 0;
-    int top_ = 0;
-    int width_ = 0;
-    int height_ = 0;
-    TFont font_;
-    std::string hint_;
-    bool showHint_ = false;
-};
 
 // Static text; sized to its text unless a size is given.
 class TLabel : public TWinControl {
@@ -116,7 +36,7 @@ public:
     void SetText(const std::string& text) { SetCaption(text); }
 
 protected:
-    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    UINT OnGetDlgCode(UINT standard) override;
 
 private:
     bool multiLine_;
@@ -142,12 +62,21 @@ public:
     bool Cancel() const { return cancel_; }
     void SetCancel(bool isCancel) { cancel_ = isCancel; }
     void Click();
+    // Whether the button looks like the one Enter presses: the focused button does, and the
+    // form's default button does while no other button has the focus.
+    bool LooksDefault() const;
 
 protected:
-    void HandleCommand(WORD code) override;
-    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+    void OnControlCommand(WORD code) override;
+    bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
+    UINT OnGetDlgCode(UINT standard) override;
+    bool OnSetButtonStyle(bool makeDefault) override;
+    void OnSetFocus(HWND previous) override;
+    void OnKillFocus(HWND next) override;
 
 private:
+    // Repaints the buttons whose default look the focus decides.
+    void FocusChanged();
     TBitmap glyph_;
     int glyphCount_ = 1;
     bool default_ = false;
@@ -162,8 +91,8 @@ public:
     void SetGlyph(TBitmap glyph) { glyph_ = std::move(glyph); }
 
 protected:
-    void HandleCommand(WORD code) override;
-    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+    void OnControlCommand(WORD code) override;
+    bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
 
 private:
     TBitmap glyph_;
@@ -177,7 +106,7 @@ public:
     TBitmap& Picture() { return picture_; }
 
 protected:
-    bool HandleDrawItem(const DRAWITEMSTRUCT& item) override;
+    bool OnDrawItem(const DRAWITEMSTRUCT& item) override;
 
 private:
     TBitmap picture_;
@@ -221,7 +150,8 @@ public:
     std::string ClassName() const override { return "TPanel"; }
 
 protected:
-    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnEraseBackground(HDC dc) override;
+    HBRUSH OnCtlColor(HDC dc, TWinControl& child, HBRUSH standard) override;
 
 private:
     GdiHandle<HBRUSH> brush_;
@@ -237,7 +167,7 @@ public:
     const std::string& TabCaption() const { return tabCaption_; }
 
 protected:
-    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    HBRUSH OnCtlColor(HDC dc, TWinControl& child, HBRUSH standard) override;
 
 private:
     std::string tabCaption_;
@@ -253,11 +183,14 @@ public:
     TTabSheet& Page(int index) const { return *pages_.at(static_cast<std::size_t>(index)); }
     int ActivePageIndex() const;
     void SetActivePageIndex(int index);
+    // Alt and a page's hot key: the page control takes the focus, as a click on the tab gives
+    // it, and shows that page. False when no page has that hot key.
+    bool SelectByHotKey(char key);
 
     TNotifyEvent OnChange;
 
 protected:
-    std::optional<LRESULT> HandleNotify(NMHDR& header) override;
+    std::optional<LRESULT> OnControlNotify(NMHDR& header) override;
 
 private:
     void ShowActivePage();

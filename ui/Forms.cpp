@@ -1,45 +1,20 @@
 #include "ui/Forms.h"
 
 #include "base/Exceptions.h"
+#include "ui/WindowClass.h"
+
+#include <shellapi.h>
 
 namespace quillet::ui {
 
 namespace {
 
-constexpr const char* kFormClass = "QuilletForm";
-constexpr const char* kTimerClass = "QuilletTimer";
 constexpr UINT_PTR kTimerId = 1;
-
-void RegisterClassOnce(const char* name, WNDPROC procedure, HBRUSH background) {
-    WNDCLASSA existing{};
-    if (GetClassInfoA(GetModuleHandleA(nullptr), name, &existing))
-        return;
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = background;
-    windowClass.lpszClassName = name;
-    RegisterClassA(&windowClass);
-}
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
     return TRUE;
 }
-
-} // namespace
-
-TForm::TForm(TComponent* owner) : TWinControl(owner) {
-}
-
-TForm::~TForm() {
-    Application().FormDestroyed(*this);
-    if (toolTips_ != nullptr)
-        DestroyWindow(toolTips_);
-}
-
-namespace {
 
 DWORD FrameStyle(TBorderStyle border, TBorderIcons icons) {
     DWORD style = WS_CLIPCHILDREN;
@@ -63,27 +38,51 @@ DWORD FrameExStyle(TBorderStyle border) {
     return WS_EX_CONTROLPARENT | (border == TBorderStyle::Dialog ? WS_EX_DLGMODALFRAME : 0);
 }
 
+// A control that can take the focus now.
+bool CanTakeFocus(HWND window) {
+    return window != nullptr && IsWindow(window) && IsWindowVisible(window) &&
+           IsWindowEnabled(window);
+}
+
 } // namespace
+
+TForm::TForm(TComponent* owner) : TWinControl(owner) {
+}
+
+TForm::~TForm() {
+    // The windows go while this form is still a form: nothing they do on the way out can
+    // reach a handler of a part of it already destroyed.
+    DestroyHandle();
+    Application().FormDestroyed(*this);
+    if (toolTips_ != nullptr)
+        DestroyWindow(toolTips_);
+}
 
 void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHeight,
                        TBorderStyle border, TBorderIcons icons, bool stayOnTop) {
-    RegisterClassOnce(kFormClass, DefWindowProcA, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     const DWORD style = FrameStyle(border, icons);
-    const DWORD exStyle = FrameExStyle(border) | (stayOnTop ? WS_EX_TOPMOST : 0);
+    // Every window of the program is owned by the application's window, so the program has
+    // one task-bar button: the main form's, which asks for it.
+    const bool mainForm = Application().MainForm() == nullptr;
+    const DWORD exStyle =
+        FrameExStyle(border) | (stayOnTop ? WS_EX_TOPMOST : 0) | (mainForm ? WS_EX_APPWINDOW : 0);
+    hasCloseBox_ = border != TBorderStyle::None && icons.systemMenu;
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&frame, style, menu_ != nullptr, exStyle);
     SetBounds(0, 0, frame.right - frame.left, frame.bottom - frame.top);
-    CreateHandle(nullptr, kFormClass, style, exStyle, caption);
+    CreateHandle(nullptr, nullptr, style, exStyle, caption, Application().Handle());
     Application().FormCreated(*this);
 }
 
 void TForm::SetBorderStyle(TBorderStyle border, TBorderIcons icons) {
     const int width = ClientWidth();
     const int height = ClientHeight();
+    const auto currentExStyle = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE));
     const DWORD visible = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE)) & WS_VISIBLE;
-    const DWORD topmost = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE)) & WS_EX_TOPMOST;
+    const DWORD kept = currentExStyle & (WS_EX_TOPMOST | WS_EX_APPWINDOW);
     SetWindowLongA(Handle(), GWL_STYLE, static_cast<LONG>(FrameStyle(border, icons) | visible));
-    SetWindowLongA(Handle(), GWL_EXSTYLE, static_cast<LONG>(FrameExStyle(border) | topmost));
+    SetWindowLongA(Handle(), GWL_EXSTYLE, static_cast<LONG>(FrameExStyle(border) | kept));
+    hasCloseBox_ = border != TBorderStyle::None && icons.systemMenu;
     SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     SetClientSize(width, height);
@@ -165,6 +164,10 @@ void TForm::SetCancelButton(TBitBtn* button) {
         button->SetCancel(true);
 }
 
+void TForm::SetAcceptFiles(bool accept) {
+    DragAcceptFiles(Handle(), accept ? TRUE : FALSE);
+}
+
 void TForm::Show() {
     ShowWindow(Handle(), SW_SHOW);
     SetForegroundWindow(Handle());
@@ -184,15 +187,16 @@ int TForm::ShowModal() {
     for (HWND window : disabled)
         EnableWindow(window, FALSE);
 
-    // The control that had the focus gets it back afterwards.
+    // The window that was active, and the control in it that had the focus, get them back.
     HWND returnFocus = GetFocus();
+    HWND returnActive = GetActiveWindow();
     modal_ = true;
     modalResult_ = mrNone;
     Show();
     // Keys must come here, not stay with a control of the window that was left.
     HWND focus = GetFocus();
     if (focus != Handle() && !IsChild(Handle(), focus))
-        ::SetFocus(Handle());
+        RestoreFocus();
     // The application's loop, so that its message hook, idle event and exception event serve
     // modal forms too.
     while (modalResult_ == mrNone) {
@@ -203,11 +207,20 @@ int TForm::ShowModal() {
     }
     for (HWND window : disabled)
         EnableWindow(window, TRUE);
+    // Activate the window we came from before this one hides, so that Windows does not hand
+    // the activation to whatever window happens to be next.
+    HWND back = returnActive != nullptr && returnActive != Handle() && IsWindow(returnActive)
+                    ? returnActive
+                    : (returnFocus != nullptr ? GetAncestor(returnFocus, GA_ROOT) : nullptr);
+    if (back != nullptr && IsWindowVisible(back))
+        SetActiveWindow(back);
     Hide();
     modal_ = false;
-    if (returnFocus != nullptr && IsWindow(returnFocus) && IsWindowVisible(returnFocus)) {
-        SetActiveWindow(GetAncestor(returnFocus, GA_ROOT));
+    if (CanTakeFocus(returnFocus)) {
         ::SetFocus(returnFocus);
+    } else if (back != nullptr) {
+        if (auto* form = dynamic_cast<TForm*>(ControlOf(back)))
+            form->RestoreFocus();
     }
     return modalResult_;
 }
@@ -216,77 +229,203 @@ void TForm::Close() {
     SendMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 
-std::optional<LRESULT> TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        if (background_.Get() == nullptr)
-            return std::nullopt;
-        {
-            RECT r{};
-            GetClientRect(Handle(), &r);
-            FillRect(reinterpret_cast<HDC>(wParam), &r, background_.Get());
-        }
-        return 1;
-    case DM_GETDEFID:
-        if (defaultButton_ != nullptr && defaultButton_->Enabled())
-            return MAKELRESULT(GetDlgCtrlID(defaultButton_->Handle()), DC_HASDEFID);
-        return 0;
-    case WM_COMMAND:
-        if (lParam == 0 && HIWORD(wParam) == 0 && LOWORD(wParam) == IDCANCEL) {
-            if (cancelButton_ != nullptr && cancelButton_->Enabled())
+void TForm::RestoreFocus() {
+    if (IsIconic(Handle()))
+        return;
+    HWND target = nullptr;
+    if (CanTakeFocus(lastFocus_) && IsChild(Handle(), lastFocus_))
+        target = lastFocus_;
+    else
+        target = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    if (CanTakeFocus(target) && IsChild(Handle(), target))
+        ::SetFocus(target);
+    else if (GetFocus() != Handle())
+        ::SetFocus(Handle());
+}
+
+bool TForm::OnEraseBackground(HDC dc) {
+    if (background_.Get() == nullptr)
+        return false;
+    RECT r{};
+    GetClientRect(Handle(), &r);
+    FillRect(dc, &r, background_.Get());
+    return true;
+}
+
+std::optional<int> TForm::OnGetDefaultId() {
+    if (defaultButton_ != nullptr && defaultButton_->Enabled())
+        return defaultButton_->Id();
+    return std::nullopt;
+}
+
+bool TForm::OnCommand(int id, int) {
+    if (id == IDCANCEL) {
+        // Escape: the cancel button; without one, what the close box does, if there is one.
+        if (cancelButton_ != nullptr) {
+            if (cancelButton_->Enabled())
                 cancelButton_->Click();
-            return 0;
+        } else if (hasCloseBox_ && modal_) {
+            Close();
         }
-        if (lParam == 0 && HIWORD(wParam) == 0 && LOWORD(wParam) == IDOK) {
-            if (defaultButton_ != nullptr && defaultButton_->Enabled())
-                defaultButton_->Click();
-            return 0;
-        }
-        if (lParam == 0 && HIWORD(wParam) == 0 && OnMenuCommand) {
-            OnMenuCommand(LOWORD(wParam));
-            return 0;
-        }
-        if (lParam == 0 && HIWORD(wParam) == 0 && defaultButton_ != nullptr &&
-            static_cast<int>(LOWORD(wParam)) == GetDlgCtrlID(defaultButton_->Handle())) {
-            // Enter pressed the default button through the dialog manager.
-            if (defaultButton_->Enabled())
-                defaultButton_->Click();
-            return 0;
-        }
-        return std::nullopt;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE && OnActivate)
-            OnActivate(this);
-        return std::nullopt;
-    case WM_GETDLGCODE:
-        if (OnKeyPress)
-            return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
-        return std::nullopt;
-    case WM_CHAR:
-        if (OnKeyPress) {
-            char key = static_cast<char>(wParam);
-            OnKeyPress(this, key);
-            return 0;
-        }
-        return std::nullopt;
-    case WM_CLOSE: {
-        bool canClose = true;
-        if (OnCloseQuery)
-            OnCloseQuery(this, canClose);
-        if (!canClose)
-            return 0;
-        if (modal_) {
-            modalResult_ = mrCancel;
-        } else if (Application().MainForm() == this) {
-            Application().Terminate();
-        } else {
-            Hide();
-        }
-        return 0;
+        return true;
     }
-    default:
-        return std::nullopt;
+    if (id == IDOK) {
+        // Enter when no button is the default one: nothing to press.
+        if (defaultButton_ != nullptr && defaultButton_->Enabled())
+            defaultButton_->Click();
+        return true;
     }
+    if (OnMenuCommand) {
+        OnMenuCommand(id);
+        return true;
+    }
+    return false;
+}
+
+bool TForm::OnWindowActivate(bool active, bool minimized) {
+    if (!active) {
+        // Remember where the focus was, to put it back when the form is active again.
+        if (HWND focus = GetFocus(); focus != nullptr && IsChild(Handle(), focus))
+            lastFocus_ = focus;
+        return false;
+    }
+    if (OnActivate)
+        OnActivate(this);
+    if (minimized)
+        return false;
+    // Instead of the focus on the bare form, where no key finds a control: the control that
+    // had it, or the first one.
+    HWND focus = GetFocus();
+    if (focus == nullptr || (focus != Handle() && !IsChild(Handle(), focus)) || focus == Handle())
+        RestoreFocus();
+    return true;
+}
+
+void TForm::OnSetFocus(HWND) {
+    // The bare form hands the focus on to one of its controls, when it has any that can take
+    // it; a form with none (the full-screen placeholder) keeps it and gets the keys itself.
+    HWND target = CanTakeFocus(lastFocus_) && IsChild(Handle(), lastFocus_)
+                      ? lastFocus_
+                      : GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    if (CanTakeFocus(target) && IsChild(Handle(), target))
+        ::SetFocus(target);
+}
+
+UINT TForm::OnGetDlgCode(UINT standard) {
+    if (OnKeyPress)
+        return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+    return standard;
+}
+
+bool TForm::OnChar(char& key) {
+    if (!OnKeyPress)
+        return false;
+    OnKeyPress(this, key);
+    return true;
+}
+
+bool TForm::OnClose() {
+    bool canClose = true;
+    if (OnCloseQuery)
+        OnCloseQuery(this, canClose);
+    if (!canClose)
+        return true;
+    if (modal_) {
+        modalResult_ = mrCancel;
+    } else if (Application().MainForm() == this) {
+        Application().Terminate();
+    } else {
+        Hide();
+    }
+    return true;
+}
+
+bool TForm::OnDropFiles(const std::vector<std::string>& files) {
+    if (!OnFilesDropped)
+        return false;
+    OnFilesDropped(files);
+    return true;
+}
+
+void TForm::ForEachControl(const std::function<bool(TWinControl&)>& visit) {
+    // Breadth over the ownership tree: forms own their controls, page controls their pages.
+    std::vector<TComponent*> pending{this};
+    while (!pending.empty()) {
+        TComponent* component = pending.back();
+        pending.pop_back();
+        for (int i = 0; i < component->ComponentCount(); ++i) {
+            TComponent& owned = component->Components(i);
+            if (auto* control = dynamic_cast<TWinControl*>(&owned); control && !visit(*control))
+                return;
+            pending.push_back(&owned);
+        }
+    }
+}
+
+std::vector<TWinControl*> TForm::TabOrder() const {
+    std::vector<TWinControl*> order;
+    const auto visit = [&order](const auto& self, const TWinControl& container) -> void {
+        for (TWinControl* child : container.Children()) {
+            HWND window = child->Handle();
+            if (window == nullptr || !IsWindowVisible(window) || !IsWindowEnabled(window))
+                continue;
+            if (GetWindowLongA(window, GWL_STYLE) & WS_TABSTOP)
+                order.push_back(child);
+            self(self, *child);
+        }
+    };
+    visit(visit, *this);
+    return order;
+}
+
+bool TForm::MoveFocus(bool backwards) {
+    const std::vector<TWinControl*> order = TabOrder();
+    if (order.empty())
+        return false;
+    // Where the focus is: the control that has it, or the one it is inside of.
+    HWND focus = GetFocus();
+    auto current = order.end();
+    for (auto it = order.begin(); it != order.end(); ++it) {
+        if ((*it)->Handle() == focus || IsChild((*it)->Handle(), focus))
+            current = it;
+    }
+    TWinControl* next = nullptr;
+    if (current == order.end())
+        next = backwards ? order.back() : order.front();
+    else if (backwards)
+        next = current == order.begin() ? order.back() : *std::prev(current);
+    else
+        next = std::next(current) == order.end() ? order.front() : *std::next(current);
+    next->SetFocus();
+    // As in a dialog box, a text field reached by Tab has all its text selected.
+    if (SendMessageA(next->Handle(), WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageA(next->Handle(), EM_SETSEL, 0, -1);
+    return true;
+}
+
+bool TForm::PreTranslateMessage(const MSG& message) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+        (GetKeyState(VK_CONTROL) & 0x8000) == 0 && (GetKeyState(VK_MENU) & 0x8000) == 0) {
+        // A control that wants Tab for itself (the console) keeps it.
+        MSG asked = message;
+        const auto wanted =
+            SendMessageA(message.hwnd, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&asked));
+        if (wanted & (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
+            return false;
+        return MoveFocus((GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    }
+    if (message.message != WM_SYSCHAR)
+        return false;
+    const char key = static_cast<char>(message.wParam);
+    bool handled = false;
+    ForEachControl([&](TWinControl& control) {
+        auto* pages = dynamic_cast<TPageControl*>(&control);
+        if (pages != nullptr && pages->Handle() != nullptr && IsWindowVisible(pages->Handle()) &&
+            pages->Enabled() && pages->SelectByHotKey(key))
+            handled = true;
+        return !handled;
+    });
+    return handled;
 }
 
 void TForm::EnsureToolTips() {
@@ -295,42 +434,87 @@ void TForm::EnsureToolTips() {
     toolTips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                 Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (toolTips_ == nullptr)
+        throw Exception("Error creating window");
 }
 
 void TForm::UpdateHint(TWinControl& control) {
     EnsureToolTips();
-    TTTOOLINFOA tool{};
-    tool.cbSize = TTTOOLINFOA_V1_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(control.Handle());
     std::string text = control.Hint();
-    tool.lpszText = text.data();
-    SendMessageA(toolTips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    if (control.ShowHint() && !text.empty())
-        SendMessageA(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    const bool wanted = control.ShowHint() && !text.empty();
+    HWND parent = GetParent(control.Handle());
+
+    // Two tools per control: one on the control itself, which hears the mouse while the
+    // control is enabled, and one on its place in the parent, which hears it while the
+    // control is disabled (Windows then sends the mouse's messages to the parent).
+    TTTOOLINFOA onControl{};
+    onControl.cbSize = TTTOOLINFOA_V1_SIZE;
+    onControl.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    onControl.hwnd = parent;
+    onControl.uId = reinterpret_cast<UINT_PTR>(control.Handle());
+
+    TTTOOLINFOA onPlace{};
+    onPlace.cbSize = TTTOOLINFOA_V1_SIZE;
+    onPlace.uFlags = TTF_SUBCLASS;
+    onPlace.hwnd = parent;
+    onPlace.uId = static_cast<UINT_PTR>(control.Id());
+    GetWindowRect(control.Handle(), &onPlace.rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&onPlace.rect), 2);
+
+    const auto apply = [&](TTTOOLINFOA& tool, bool present) {
+        char current[256] = {};
+        TTTOOLINFOA known = tool;
+        known.lpszText = current;
+        const bool exists =
+            SendMessageA(toolTips_, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&known)) != FALSE;
+        tool.lpszText = text.data();
+        if (!present) {
+            if (exists)
+                SendMessageA(toolTips_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        } else if (!exists) {
+            if (!SendMessageA(toolTips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)))
+                throw Exception("Error creating window");
+        } else {
+            // A new text or place for a tool that stays: a tip on show stays up.
+            if (text != current)
+                SendMessageA(toolTips_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+            if (!EqualRect(&known.rect, &tool.rect) && !(tool.uFlags & TTF_IDISHWND))
+                SendMessageA(toolTips_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    };
+    apply(onControl, wanted);
+    apply(onPlace, wanted && control.Visible() && !control.Enabled());
 }
 
 TTimer::TTimer(TComponent* owner, UINT interval) : TComponent(owner), interval_(interval) {
-    RegisterClassOnce(kTimerClass, &WindowProc, nullptr);
-    window_ = CreateWindowExA(0, kTimerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    const char* windowClass = RegisterWindowClass("QuilletTimer", nullptr, &WindowProc);
+    // `this` travels with the creation: the window knows its timer from its first message.
+    window_ = CreateWindowExA(0, windowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              GetModuleHandleA(nullptr), this);
+    if (window_ == nullptr)
+        throw Exception("Error creating window");
 }
 
 TTimer::~TTimer() {
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
     KillTimer(window_, kTimerId);
     DestroyWindow(window_);
 }
 
 void TTimer::SetEnabled(bool enabled) {
     enabled_ = enabled;
+    // Killing a timer that does not run fails harmlessly.
     KillTimer(window_, kTimerId);
-    if (enabled)
-        SetTimer(window_, kTimerId, interval_, nullptr);
+    if (enabled && SetTimer(window_, kTimerId, interval_, nullptr) == 0)
+        throw Exception("Not enough timers available");
 }
 
 LRESULT CALLBACK TTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
     if (message == WM_TIMER) {
         auto* timer = reinterpret_cast<TTimer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (timer != nullptr && timer->enabled_ && timer->OnTimer) {
@@ -346,6 +530,8 @@ LRESULT CALLBACK TTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LP
 }
 
 TMainMenu::TMainMenu() : menu_(CreateMenu()) {
+    if (menu_ == nullptr)
+        throw Exception("Out of system resources");
 }
 
 TMainMenu::~TMainMenu() {
@@ -356,6 +542,8 @@ TMainMenu::~TMainMenu() {
 void TMainMenu::AddMenu(const std::string& caption,
                         const std::vector<std::pair<std::string, int>>& items) {
     HMENU popup = CreatePopupMenu();
+    if (popup == nullptr)
+        throw Exception("Out of system resources");
     for (const auto& [text, command] : items) {
         if (text == "-")
             AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);

@@ -59,6 +59,10 @@ public:
     // The buttons that Enter and Escape press.
     void SetDefaultButton(TBitBtn* button);
     void SetCancelButton(TBitBtn* button);
+    TBitBtn* DefaultButton() const { return defaultButton_; }
+    TBitBtn* CancelButton() const { return cancelButton_; }
+    // Files dropped on the form from a file manager.
+    void SetAcceptFiles(bool accept);
 
     std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
     // The form became the active window.
@@ -68,22 +72,46 @@ public:
     std::function<void(TComponent* sender, char& key)> OnKeyPress;
     // Menu items report here by their command number.
     std::function<void(int command)> OnMenuCommand;
+    std::function<void(const std::vector<std::string>& files)> OnFilesDropped;
 
-    // Tool tips for the controls on this form.
+    // Tool tips for the controls on this form: a control's tip shows over it, also while it
+    // is disabled, and changing its text keeps a tip on show.
     void UpdateHint(TWinControl& control);
     HWND ToolTips() const { return toolTips_; }
 
+    // Looks at a message from the queue before the dialog manager does; true when it was
+    // handled here: Tab and Shift+Tab, which follow the order the controls were made in, into
+    // the page on show after the page control itself; and Alt with a page's hot key.
+    bool PreTranslateMessage(const MSG& message);
+    // The controls Tab visits, in order: visible, enabled tab stops.
+    std::vector<TWinControl*> TabOrder() const;
+
 protected:
-    std::optional<LRESULT> HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnEraseBackground(HDC dc) override;
+    bool OnCommand(int id, int code) override;
+    std::optional<int> OnGetDefaultId() override;
+    bool OnWindowActivate(bool active, bool minimized) override;
+    void OnSetFocus(HWND previous) override;
+    UINT OnGetDlgCode(UINT standard) override;
+    bool OnChar(char& key) override;
+    bool OnClose() override;
+    bool OnDropFiles(const std::vector<std::string>& files) override;
 
 private:
     void EnsureToolTips();
+    // Puts the focus on the control that had it last, or on the first that can take it.
+    void RestoreFocus();
+    bool MoveFocus(bool backwards);
+    // Calls `visit` for every control owned by this form and by the controls it owns.
+    void ForEachControl(const std::function<bool(TWinControl&)>& visit);
 
     GdiHandle<HBRUSH> background_;
     int modalResult_ = mrNone;
     bool modal_ = false;
+    bool hasCloseBox_ = true;
     HMENU menu_ = nullptr;
     HWND toolTips_ = nullptr;
+    HWND lastFocus_ = nullptr;
     TBitBtn* defaultButton_ = nullptr;
     TBitBtn* cancelButton_ = nullptr;
 };

@@ -1,7 +1,8 @@
 #include "ui/Graphics.h"
 
+#include "base/Exceptions.h"
+
 #include <cstring>
-#include <stdexcept>
 
 namespace quillet::ui {
 
@@ -15,10 +16,9 @@ void TFont::Set(std::string name, int height, FontStyle style) {
 }
 
 void TFont::SetSize(int points) {
-    HDC screen = GetDC(nullptr);
-    const int pixelsPerInch = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen != nullptr)
-        ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    const int pixelsPerInch =
+        screen.Get() != nullptr ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
     Set(name_, -MulDiv(points, pixelsPerInch, 72), style_);
 }
 
@@ -31,7 +31,10 @@ HFONT TFont::Handle() const {
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfQuality = DEFAULT_QUALITY;
         std::strncpy(font.lfFaceName, name_.c_str(), LF_FACESIZE - 1);
-        handle_ = GdiHandle<HFONT>(CreateFontIndirectA(&font), true);
+        HFONT made = CreateFontIndirectA(&font);
+        if (made == nullptr)
+            throw Exception("Out of system resources");
+        handle_ = GdiHandle<HFONT>(made, true);
     }
     return handle_.Get();
 }
@@ -48,7 +51,7 @@ TBitmap::TBitmap(int width, int height) : width_(width), height_(height) {
     void* bits = nullptr;
     HBITMAP handle = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (handle == nullptr)
-        throw std::runtime_error("Out of system resources");
+        throw Exception("Out of system resources");
     handle_ = GdiHandle<HBITMAP>(handle, true);
     bits_ = static_cast<std::uint8_t*>(bits);
     std::memset(bits_, 0, static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height));
@@ -83,23 +86,19 @@ void TBitmap::Draw(HDC dc, int x, int y) const {
     if (Empty())
         return;
     GdiFlush();
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, handle_.Get());
-    BitBlt(dc, x, y, width_, height_, source, 0, 0, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+    const MemoryDC source(dc);
+    const Selection bitmap(source.Get(), handle_.Get());
+    BitBlt(dc, x, y, width_, height_, source.Get(), 0, 0, SRCCOPY);
 }
 
 void TBitmap::DrawTransparent(HDC dc, int x, int y, int sourceX, int width) const {
     if (Empty())
         return;
     GdiFlush();
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, handle_.Get());
-    const COLORREF transparent = GetPixel(source, sourceX, height_ - 1);
-    TransparentBlt(dc, x, y, width, height_, source, sourceX, 0, width, height_, transparent);
-    SelectObject(source, old);
-    DeleteDC(source);
+    const MemoryDC source(dc);
+    const Selection bitmap(source.Get(), handle_.Get());
+    const COLORREF transparent = GetPixel(source.Get(), sourceX, height_ - 1);
+    TransparentBlt(dc, x, y, width, height_, source.Get(), sourceX, 0, width, height_, transparent);
 }
 
 } // namespace quillet::ui

@@ -1,47 +1,18 @@
 // Fonts and bitmaps: GDI objects owned by the objects that describe them.
 #pragma once
 
+#include "ui/Handles.h"
 #include "ui/Win32.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace quillet::ui {
-
-// An owned GDI object, deleted with its owner; a borrowed one is only looked at.
-template <typename Handle> class GdiHandle {
-public:
-    GdiHandle() = default;
-    GdiHandle(Handle handle, bool owned) : handle_(handle), owned_(owned) {}
-    ~GdiHandle() { Reset(); }
-    GdiHandle(GdiHandle&& other) noexcept
-        : handle_(std::exchange(other.handle_, nullptr)), owned_(other.owned_) {}
-    GdiHandle& operator=(GdiHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-            owned_ = other.owned_;
-        }
-        return *this;
-    }
-    GdiHandle(const GdiHandle&) = delete;
-    GdiHandle& operator=(const GdiHandle&) = delete;
-
-    Handle Get() const { return handle_; }
-    void Reset() {
-        if (handle_ != nullptr && owned_)
-            DeleteObject(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    Handle handle_ = nullptr;
-    bool owned_ = false;
-};
 
 enum class FontStyle { Regular, Bold, Italic };
 
@@ -60,8 +31,10 @@ public:
     void SetName(std::string name) { Set(std::move(name), height_, style_); }
     // Size in points, at the screen's pixels per inch.
     void SetSize(int points);
-    // The colour text is drawn in, where the user of the font draws it.
-    COLORREF Color() const { return color_; }
+    // The colour text is drawn in, where the user of the font draws it: the system's window
+    // text colour unless one was set.
+    COLORREF Color() const { return color_.value_or(GetSysColor(COLOR_WINDOWTEXT)); }
+    bool HasColor() const { return color_.has_value(); }
     void SetColor(COLORREF color) { color_ = color; }
     // Takes another font's face, height and style; the handle and listener stay this font's.
     void Assign(const TFont& other) { Set(other.name_, other.height_, other.style_); }
@@ -73,7 +46,7 @@ private:
     std::string name_;
     int height_;
     FontStyle style_;
-    COLORREF color_ = RGB(0, 0, 0);
+    std::optional<COLORREF> color_;
     mutable GdiHandle<HFONT> handle_;
 };
 

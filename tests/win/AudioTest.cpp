@@ -56,4 +56,38 @@ TEST(Audio, SoundsBecomeBuffersInOrderAndFailuresKeepOnlyTheBuffersMadeBefore) {
     }
 }
 
+TEST(Audio, AFormatBlockIsHandedOnOnlyWhenItHoldsTheWholeFormat) {
+    auto dx = std::make_shared<FakeDirectX>();
+    ui::ComPtr<IDirectSound> directSound;
+    ASSERT_EQ(FakeDirectSound(dx)(nullptr, directSound.Receive(), nullptr), S_OK);
+    // Tag, channels, rate, bytes a second, block, bits, then the count of extra bytes.
+    const auto format = [](std::uint8_t tag, std::uint16_t extra) {
+        std::array<std::uint8_t, 20> block = {tag,  0,    1, 0, 0x22, 0x56, 0, 0,
+                                              0x22, 0x56, 0, 0, 1,    0,    8, 0};
+        block[16] = static_cast<std::uint8_t>(extra);
+        block[17] = static_cast<std::uint8_t>(extra >> 8);
+        return block;
+    };
+    const std::uint8_t samples[4] = {1, 2, 3, 4};
+    const struct {
+        std::uint8_t tag;
+        std::uint16_t extra;
+        const char* message;
+    } cases[] = {
+        {1, 0, "(nothing raised)"},
+        {1, 0xFFFF, "(nothing raised)"}, // PCM: the count is not read
+        {2, 2, "(nothing raised)"},      // fits the block's last two bytes
+        {2, 3, "CreateSoundBuffer Failed: format 2 needs 3 extra bytes, but its block holds 2"},
+        {0x11, 0xFFFF,
+         "CreateSoundBuffer Failed: format 17 needs 65535 extra bytes, but its block holds 2"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MessageOf([&] {
+                      TMxSoundBuffer(directSound.Get(), format(c.tag, c.extra), 4, samples);
+                  }),
+                  c.message)
+            << int(c.tag) << " " << c.extra;
+    }
+}
+
 } // namespace quillet::testing

@@ -72,6 +72,7 @@ HWND CaretWindow() {
 TEST(Console, CaretOnlyWithFocusAndCursorSizeOnlyTheGridUnlessOwnerDrawn) {
     app::TDebugger debugger;
     TLumocrt& crt = *debugger.CRT;
+    SetFocus(nullptr);
     EXPECT_EQ(CaretWindow(), nullptr);
     SetForegroundWindow(debugger.Handle());
     crt.SetFocus();
@@ -92,6 +93,24 @@ TEST(Console, CaretOnlyWithFocusAndCursorSizeOnlyTheGridUnlessOwnerDrawn) {
         GetClientRect(crt.Handle(), &r);
         EXPECT_EQ(r.right, ownerDraw ? 100 : 80 * crt.Crt().CellWidth());
     }
+}
+
+TEST(Console, ClearScreenAndTheBackgroundFillTheWholeControlAfterAnOutsideResize) {
+    app::TDebugger debugger;
+    TLumocrt& crt = *debugger.CRT;
+    crt.Crt().SetOwnerDraw(true); // keeps the size it is given
+    debugger.SetPosition(0, 0);   // all of it on the screen, where its pixels can be read
+    debugger.SetClientSize(700, 260);
+    MoveWindow(crt.Handle(), 0, 0, 700, 260, TRUE);
+    crt.Crt().SetBackColor(0x0000FF); // red, as GDI counts
+    crt.ClearScreen();
+    const ui::WindowDC dc(crt.Handle());
+    EXPECT_EQ(GetPixel(dc.Get(), 690, 250), RGB(255, 0, 0)); // beyond the old size
+    // Where nothing paints cells, the control's own colour shows: ClearScreen made it red.
+    const RECT all{0, 0, 700, 260};
+    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RedrawWindow(crt.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(GetPixel(dc.Get(), 690, 250), RGB(255, 0, 0));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tests/win/MessageBoxes.h"
 
+#include "ui/Application.h"
+
 namespace quillet::testing {
 
 static MessageBoxAnswerer* current = nullptr;
@@ -11,13 +13,14 @@ static std::string TextOf(HWND window) {
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(int answer)
-    : hook_(SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId())), answer_(answer) {
+    : hook_(SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId())), answer_(answer),
+      previous_(current) {
     current = this;
 }
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
     UnhookWindowsHookEx(hook_);
-    current = nullptr;
+    current = previous_; // an answerer made inside another's life hands back to it
 }
 
 LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
@@ -29,6 +32,8 @@ LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam
         std::string(kind) == "#32770") {
         current->seen_.push_back(
             {TextOf(box), TextOf(GetDlgItem(box, 0xFFFF)), GetDlgItem(box, IDCANCEL) != nullptr});
+        if (current->OnSeen)
+            current->OnSeen(current->seen_.back());
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(current->answer_, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(box, current->answer_)));
     }
@@ -40,18 +45,22 @@ bool PumpMessages(int milliseconds) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
     do {
         MSG message{};
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            quit = quit || message.message == WM_QUIT;
-            if (HWND top = GetAncestor(message.hwnd, GA_ROOT);
-                top && IsDialogMessageA(top, &message))
-                continue;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!ui::Application().HandleMessage())
+                quit = true;
         }
         if (milliseconds > 0)
             Sleep(10);
     } while (static_cast<int>(GetTickCount() - end) < 0);
     return quit;
+}
+
+void PressKey(HWND window, WORD virtualKey, bool alt) {
+    // Bit 29 is the context code, set while Alt is down; bits 30 and 31 mark a release.
+    const LPARAM context = alt ? (LPARAM{1} << 29) : 0;
+    const LPARAM release = (LPARAM{1} << 30) | static_cast<LPARAM>(0x80000000u);
+    PostMessageA(window, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, 1 | context);
+    PostMessageA(window, alt ? WM_SYSKEYUP : WM_KEYUP, virtualKey, 1 | context | release);
 }
 
 } // namespace quillet::testing

@@ -4,6 +4,7 @@
 
 #include "ui/Win32.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,23 @@ public:
     MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
 
     const std::vector<SeenBox>& Seen() const { return seen_; }
+    // Called for each box as it comes up, before it is answered.
+    std::function<void(const SeenBox& box)> OnSeen;
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
     HHOOK hook_;
     int answer_;
+    MessageBoxAnswerer* previous_;
     std::vector<SeenBox> seen_;
 };
 
-// Handles the messages waiting in the queue, for about `milliseconds`; true when the program
-// asked to end meanwhile.
+// Handles the messages waiting in the queue through the program's own loop, for about
+// `milliseconds`; true when the program asked to end meanwhile.
 bool PumpMessages(int milliseconds = 0);
+
+// A key pressed and released, as the keyboard driver queues it for `window` (the window with
+// the focus): with Alt held, the system-key messages that make Alt+letter.
+void PressKey(HWND window, WORD virtualKey, bool alt = false);
 
 } // namespace quillet::testing

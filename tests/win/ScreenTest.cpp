@@ -86,9 +86,42 @@ TEST_F(ScreenTest, FailuresSayWhatFailedAndLeaveNothingBehind) {
         // Once there was a DirectDraw, the display mode was given back.
         EXPECT_EQ(dx->calls["RestoreDisplayMode"], dx->calls["SetCooperativeLevel"]);
         auto& application = ui::Application();
-        EXPECT_FALSE(application.OnException || application.OnMessage || application.OnIdle ||
-                     application.CursorHidden());
+        EXPECT_FALSE(application.HasExceptionHook() || application.HasMessageHook() ||
+                     application.HasIdleHook() || application.CursorHidden());
     }
+}
+
+TEST_F(ScreenTest, GivesBackTheHooksItFoundAndLeavesNoneWhenFreedUnstarted) {
+    auto& application = ui::Application();
+    int earlier = 0;
+    const ui::THookToken exception =
+        application.InstallExceptionHook([&](const std::exception&) { ++earlier; });
+    const ui::THookToken idle = application.InstallIdleHook([&](bool& done) {
+        ++earlier;
+        done = false; // no waiting for a message afterwards
+    });
+
+    screen->Initialize();
+    screen->SetFlippingEnabled(true);
+    application.HandleException(Exception("taken by the screen"));
+    EXPECT_EQ(earlier, 0);
+    screen->CleanUp();
+    application.HandleException(Exception("back with the earlier hook"));
+    EXPECT_EQ(earlier, 1);
+    EXPECT_FALSE(application.HasMessageHook());
+
+    // A screen that never started, but was asked to flip, leaves the earlier idle hook.
+    {
+        ui::TForm other;
+        other.CreateForm("Other", 100, 100, ui::TBorderStyle::Single, {});
+        other.Create<TMxScreen>().SetFlippingEnabled(true);
+    }
+    ASSERT_TRUE(application.HasIdleHook());
+    for (MSG message{}; PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);)
+        application.HandleMessage();
+    earlier = 0;
+    application.HandleMessage(); // the queue is empty: the idle hook
+    EXPECT_EQ(earlier, 1);
 }
 
 TEST(Trace, SendsAtMost255CharactersToTheViewer) {
@@ -116,11 +149,11 @@ TEST_F(ScreenTest, TakesOverTheApplicationAndRestoresWhatWasLost) {
     for (bool flipping : {true, false}) {
         screen->SetFlippingEnabled(flipping);
         SendMessageA(ui::Application().Handle(), WM_ACTIVATEAPP, FALSE, 0);
-        EXPECT_FALSE(ui::Application().OnIdle);
+        EXPECT_FALSE(ui::Application().HasIdleHook());
         SendMessageA(ui::Application().Handle(), WM_ACTIVATEAPP, TRUE, 0);
         for (MSG message{}; PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);)
             ui::Application().HandleMessage(); // as the program's loop does, hooks included
-        EXPECT_EQ(bool(ui::Application().OnIdle), flipping);
+        EXPECT_EQ(ui::Application().HasIdleHook(), flipping);
     }
     EXPECT_EQ(painted, 2);
 
