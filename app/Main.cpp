@@ -7,7 +7,9 @@
 #include "app/Warning.h"
 #include "ui/Application.h"
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_HOTKEY_CLASS | ICC_TAB_CLASSES |
@@ -17,17 +19,26 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     auto& application = quillet::ui::Application();
     application.SetTitle("Quillet");
-    // The windows live until the program ends; the main window comes first.
-    const auto form1 = std::make_unique<quillet::app::TForm1>();
-    const auto aboutBox = std::make_unique<quillet::app::TAboutBox>();
-    const auto debugger = std::make_unique<quillet::app::TDebugger>();
-    const auto dlgWarn = std::make_unique<quillet::app::TdlgWarn>(form1->FInfo);
-    const auto load = std::make_unique<quillet::app::TLoad>();
-    const auto frmDirectX = std::make_unique<quillet::app::TfrmDirectX>();
+    // The windows live until the program ends; the main window comes first. They go in the
+    // reverse order, each with its windows destroyed while it is still whole.
+    using quillet::MakeComponent;
+    const auto form1 = MakeComponent<quillet::app::TForm1>();
+    const auto aboutBox = MakeComponent<quillet::app::TAboutBox>();
+    const auto debugger = MakeComponent<quillet::app::TDebugger>();
+    const auto dlgWarn = MakeComponent<quillet::app::TdlgWarn>(form1->FInfo);
+    const auto load = MakeComponent<quillet::app::TLoad>();
+    const auto frmDirectX = MakeComponent<quillet::app::TfrmDirectX>();
     form1->SetAboutBox(*aboutBox);
     form1->SetLog(*debugger);
     form1->SetLoadWindow(*load);
     form1->SetEmulationWindows(*dlgWarn, *frmDirectX);
+
+    // An image named on the command line (as a file manager's "Open with" gives it) opens
+    // once the windows are there, from the message loop, as a choice in the open dialog would.
+    if (__argc > 1) {
+        const std::string path = __argv[1];
+        application.Post([&form1, path] { form1->OpenFile(path); });
+    }
     application.Run();
     return 0;
 }

@@ -4,7 +4,7 @@ namespace quillet::app {
 
 TLoad::TLoad(TComponent* owner) : TForm(owner) {
     SetName("Load");
-    CreateForm("", 272, 86, ui::TBorderStyle::Dialog,
+    CreateForm("", 272, 86, ui::TBorderStyle::Single,
                {.systemMenu = false, .minimize = false, .maximize = false}, true);
     Font().Set("MS Sans Serif", -11);
     Label1 = &Create<ui::TLabel>(*this, 113, 16, "Loading...");

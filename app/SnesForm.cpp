@@ -23,11 +23,6 @@ constexpr int kClientHeight = 389;
 constexpr const char* kVersionTitle = "Quillet 0.0002 Pre-Alpha";
 constexpr const char* kFirstHint = "Cool picture eh?";
 
-// Shortcut numbers keep the modifiers above the key code.
-constexpr int kShortcutShift = 0x2000;
-constexpr int kShortcutCtrl = 0x4000;
-constexpr int kShortcutAlt = 0x8000;
-
 RECT Box(int left, int top, int width, int height) {
     return {left, top, left + width, top + height};
 }
@@ -36,33 +31,14 @@ ui::TBitmap GlyphBitmap(app::Glyph glyph) {
     return ToBitmap(GlyphImage(glyph));
 }
 
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+// What the load step tells the user: a warning over the main window.
+void TellLoadProblem(const std::string& text) {
+    ui::Application().MessageBox(text, "Quillet", MB_OK | MB_ICONWARNING);
+}
+
 } // namespace
-
-std::uint8_t IntToModifiers(int number) {
-    std::uint8_t modifiers = 0;
-    if (number & 8)
-        modifiers |= HOTKEYF_EXT;
-    if (number & 4)
-        modifiers |= HOTKEYF_ALT;
-    if (number & 2)
-        modifiers |= HOTKEYF_CONTROL;
-    if (number & 1)
-        modifiers |= HOTKEYF_SHIFT;
-    return modifiers;
-}
-
-int ModifiersToInt(std::uint8_t modifiers) {
-    int number = 0;
-    if (modifiers & HOTKEYF_EXT)
-        number |= 8;
-    if (modifiers & HOTKEYF_ALT)
-        number |= 4;
-    if (modifiers & HOTKEYF_CONTROL)
-        number |= 2;
-    if (modifiers & HOTKEYF_SHIFT)
-        number |= 1;
-    return number;
-}
 
 TForm1::TForm1(TComponent* owner) : TForm(owner), FRomBuffer(kRomBufferSize, 0) {
     SetName("Form1");
@@ -105,6 +81,13 @@ void TForm1::CreateControls() {
     btnExit->OnClick = [this](TComponent*) { btnExitClick(); };
     btnEmu->OnClick = [this](TComponent*) { btnEmuClick(); };
     OnCloseQuery = [this](TComponent*, bool& canClose) { FormCloseQuery(canClose); };
+    // A file dropped from a file manager opens as a choice in the open dialog would; of
+    // several, the first.
+    SetAcceptFiles(true);
+    OnFilesDropped = [this](const std::vector<std::string>& files) {
+        if (!files.empty())
+            OpenFile(files.front());
+    };
 
     PageControl1 = &Create<ui::TPageControl>(*this, Box(8, 0, 417, 345));
     TabSheet1 = &PageControl1->AddPage("&General");
@@ -161,6 +144,7 @@ void TForm1::CreateGeneralPage() {
     ProgramIcon->SetShowHint(true);
     Label1 = &Create<ui::TLabel>(page, 88, 9, kVersionTitle, SIZE{288, 29});
     Label1->Font().Set("Times New Roman", -25, ui::FontStyle::Bold);
+    Label1->Font().SetColor(kBlack);
     Create<ui::TBevel>(page, Box(8, 48, 393, 3));
 
     struct Row {
@@ -196,6 +180,7 @@ void TForm1::CreateInformationPage() {
 
     lblGameName = &Create<ui::TLabel>(page, 48, 11, "(No Game Loaded)", SIZE{353, 33});
     lblGameName->Font().Set("Times New Roman", -24);
+    lblGameName->Font().SetColor(kBlack);
     Create<ui::TBevel>(page, Box(8, 48, 393, 3));
 
     struct Row {
@@ -284,6 +269,20 @@ void TForm1::btnOpenClick() {
     Timer1->SetEnabled(false);
     // Whatever the answer: a cancelled dialog keeps the name chosen last.
     OpenDialog1->Execute(Handle());
+    ShowChosenImage();
+}
+
+void TForm1::OpenFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        TellLoadProblem(EFOpenError(path).Message() + ".");
+        return;
+    }
+    OpenDialog1->FileName = path;
+    ShowChosenImage();
+}
+
+void TForm1::ShowChosenImage() {
     if (!OpenDialog1->FileName.empty()) {
         FFileName = OpenDialog1->FileName;
         FilenameEdit->SetText(FFileName);
@@ -307,18 +306,17 @@ void TForm1::btnOpenClick() {
     Timer1->SetEnabled(true);
 }
 
-std::string ImageSection(const std::string& title) {
-    std::string section = title.substr(0, title.find('\0'));
-    section.erase(section.find_last_not_of(' ') + 1);
-    return section;
-}
-
 void TForm1::btnEmuClick() {
-    const std::string section = ImageSection(FInfo.Name);
+    // A title that cannot name a section has no entry: it warns every time. One silenced in
+    // this run counts as stored, whether or not the profile functions find it yet.
+    const std::optional<std::string> section = ImageSection(FInfo.Name);
     if (SpeedButtons[0]->Tag() == 2 &&
-        GetPrivateProfileIntA(section.c_str(), "WarnErrors", 0, kSettingsFile) == 0) {
+        (!section ||
+         (GetPrivateProfileIntA(section->c_str(), "WarnErrors", 0, kSettingsFile) == 0 &&
+          !dlgWarn->SilencedThisRun(*section)))) {
+        // One entry in the memo, which ends with a line break like every entry.
         dlgWarn->Memo1->SetText("This ROM may be unusable because of the following errors: \r\n" +
-                                FInfo.Errors);
+                                FInfo.Errors + "\r\n");
         dlgWarn->ShowModal();
     }
     frmDirectX->ShowModal();
@@ -360,14 +358,15 @@ void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
     ShowWindow(Load->Handle(), SW_SHOWNOACTIVATE);
     RedrawWindow(Load->Handle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    // Whatever happens below, the loading window goes away again.
+    // Whatever happens below, the loading window goes away again, and before any message:
+    // it stays on top of everything, a message box included.
     struct HideWhenDone {
         TLoad& load;
         ~HideWhenDone() { load.Finish(); }
     } hide{*Load};
-
-    const auto tell = [](const std::string& text) {
-        ui::Application().MessageBox(text, "Quillet", MB_OK | MB_ICONWARNING);
+    const auto tell = [&](std::string text) {
+        Load->Finish();
+        TellLoadProblem(text);
     };
     try {
         // Read front to back: one seek past the copier header, then block after block.
@@ -434,45 +433,32 @@ void TForm1::SaveKeys(const std::string& section) {
 
 namespace {
 
-int ShortcutOf(const ui::THotKey& field) {
-    const BYTE modifiers = field.Modifiers();
-    int shortcut = field.VirtualKey();
-    if (modifiers & HOTKEYF_SHIFT)
-        shortcut |= kShortcutShift;
-    if (modifiers & HOTKEYF_CONTROL)
-        shortcut |= kShortcutCtrl;
-    if (modifiers & HOTKEYF_ALT)
-        shortcut |= kShortcutAlt;
-    return shortcut;
+HotKeyBinding BindingOf(const ui::THotKey& field) {
+    return {field.VirtualKey(), field.Modifiers()};
 }
 
 } // namespace
 
 void TForm1::ReadHotKey(const std::string& section, const std::string& name, ui::THotKey& field) {
     const BYTE before = field.Modifiers();
-    const auto stored = static_cast<std::int32_t>(
-        GetPrivateProfileIntA(section.c_str(), name.c_str(), ShortcutOf(field), kSettingsFile));
-    const int shortcut = RangeChecked<std::int32_t>(stored, 0, 65535);
-    const auto modifierNumber = static_cast<std::int32_t>(
-        GetPrivateProfileIntA(section.c_str(), (name + "2").c_str(), 255, kSettingsFile));
+    const auto stored = static_cast<std::int32_t>(GetPrivateProfileIntA(
+        section.c_str(), name.c_str(), ShortcutNumber(BindingOf(field)), kSettingsFile));
+    const HotKeyBinding binding = FromShortcutNumber(stored);
+    const auto modifierNumber = static_cast<std::int32_t>(GetPrivateProfileIntA(
+        section.c_str(), (name + "2").c_str(), kKeepModifiers, kSettingsFile));
 
     // The key entry gives the key and Shift, Ctrl and Alt; the modifier entry adds the
     // extended flag, or keeps what the field had when it says 255.
-    const BYTE key = static_cast<BYTE>(shortcut & 0xFF);
-    BYTE modifiers = 0;
-    if (shortcut & kShortcutShift)
-        modifiers |= HOTKEYF_SHIFT;
-    if (shortcut & kShortcutCtrl)
-        modifiers |= HOTKEYF_CONTROL;
-    if (shortcut & kShortcutAlt)
-        modifiers |= HOTKEYF_ALT;
-    field.SetKey(key, modifiers);
-    field.SetKey(key, modifierNumber == 255 ? before : IntToModifiers(modifierNumber));
+    field.SetKey(binding.key, binding.modifiers);
+    field.SetKey(binding.key,
+                 modifierNumber == kKeepModifiers ? before : IntToModifiers(modifierNumber));
 }
 
 void TForm1::WriteHotKey(const std::string& section, const std::string& name, ui::THotKey& field) {
-    const int shortcut = ShortcutOf(field);
-    WritePrivateProfileStringA(section.c_str(), name.c_str(), FormatDecimal(shortcut).c_str(),
+    // A write that fails is not looked at: the bindings stay in the fields, and the next
+    // save tries again.
+    WritePrivateProfileStringA(section.c_str(), name.c_str(),
+                               FormatDecimal(ShortcutNumber(BindingOf(field))).c_str(),
                                kSettingsFile);
     WritePrivateProfileStringA(section.c_str(), (name + "2").c_str(),
                                FormatDecimal(ModifiersToInt(field.Modifiers())).c_str(),

@@ -1,6 +1,7 @@
 // The main window: the image on show, its pages, the pad's key bindings and the animated logo.
 #pragma once
 
+#include "app/Settings.h"
 #include "base/TextSink.h"
 #include "rom/SnesImageInfo.h"
 #include "ui/Dialogs.h"
@@ -13,17 +14,7 @@
 
 namespace quillet::app {
 
-// The hot-key control's modifier flags and the numbers the settings file keeps for them.
-std::uint8_t IntToModifiers(int number);
-int ModifiersToInt(std::uint8_t modifiers);
-
-inline constexpr const char* kSettingsFile = "QUILLET.INI";
 inline constexpr std::size_t kRomBufferSize = 4194305;
-
-// The settings section of an image: its title up to the first zero byte, without the blanks
-// that pad it. Wine's profile functions cannot find a section whose name ends in blanks once
-// the file has been read back from disk, so a padded name would be written but never found.
-std::string ImageSection(const std::string& title);
 
 class TAboutBox;
 class TLoad;
@@ -93,6 +84,9 @@ public:
 
     void FormCreate();
     void btnOpenClick();
+    // Opens an image as if the open dialog had returned it: a file named on the command line
+    // or dropped on the window. A file that is not there is refused before anything changes.
+    void OpenFile(const std::string& path);
     void btnEmuClick();
     void About1Click();
     void SpeedButton1Click();
@@ -119,6 +113,8 @@ private:
     std::vector<std::pair<const char*, ui::THotKey*>> Bindings() const;
     bool AskExit();
     void ShowStatus(std::int32_t status);
+    // The open command from the dialog's answer on: shows and loads the file it names, if any.
+    void ShowChosenImage();
 
     TLoad* Load = nullptr;
     TAboutBox* AboutBox = nullptr;

@@ -26,9 +26,19 @@ void TdlgWarn::FormCreate() {
 }
 
 void TdlgWarn::BitBtn1Click() {
+    // A title that cannot name a section is not stored (it would write lines of its own into
+    // the file); a failed write is not looked at either: the warning simply comes again.
+    //
+    // The section keeps the title's padding blanks. Wine's profile functions find such a
+    // section in a file they read, but not one they made since, until the file is read again
+    // at the next start; and writing it again then makes a second one. So the box remembers
+    // what it stored in this run, and stores each section once.
     if (CheckBox1->Checked()) {
-        const std::string section = ImageSection(image_.Name);
-        WritePrivateProfileStringA(section.c_str(), "WarnErrors", "1", kSettingsFile);
+        const std::optional<std::string> section = ImageSection(image_.Name);
+        if (section && !SilencedThisRun(*section)) {
+            WritePrivateProfileStringA(section->c_str(), "WarnErrors", "1", kSettingsFile);
+            silencedThisRun_.insert(*section);
+        }
     }
     Hide();
     SetModalResult(ui::mrOk);

@@ -4,6 +4,9 @@
 #include "rom/SnesImageInfo.h"
 #include "ui/Forms.h"
 
+#include <set>
+#include <string>
+
 namespace quillet::app {
 
 class TdlgWarn : public ui::TForm {
@@ -18,9 +21,14 @@ public:
 
     void FormCreate();
     void BitBtn1Click();
+    // Whether the box silenced this section since the program started.
+    bool SilencedThisRun(const std::string& section) const {
+        return silencedThisRun_.contains(section);
+    }
 
 private:
     const SNESImageInfo& image_;
+    std::set<std::string> silencedThisRun_;
 };
 
 } // namespace quillet::app

@@ -30,7 +30,7 @@ bool TOpenDialog::Execute(HWND owner) {
     dialog.nMaxFile = static_cast<DWORD>(name.size());
     dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
     dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | (PathMustExist ? OFN_PATHMUSTEXIST : 0) |
+    dialog.Flags = OFN_EXPLORER | (PathMustExist ? OFN_PATHMUSTEXIST : 0) |
                    (FileMustExist ? OFN_FILEMUSTEXIST : 0);
     if (!GetOpenFileNameA(&dialog))
         return false;

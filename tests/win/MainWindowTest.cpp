@@ -2,12 +2,18 @@
 #include "app/SnesForm.h"
 #include "app/Warning.h"
 
+#include "app/DirectX.h"
 #include "tests/support/TempFolder.h"
+#include "tests/win/FakeDirectX.h"
+#include "tests/win/MainWindowFixture.h"
 #include "tests/win/MessageBoxes.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,54 +22,10 @@ namespace quillet {
 namespace {
 
 using namespace samples;
+using namespace testing;
 using app::TForm1;
-using testing::MessageBoxAnswerer;
-using testing::PumpMessages;
 using Bytes = std::vector<std::uint8_t>;
 
-std::string SettingsPath() {
-    char folder[MAX_PATH] = {};
-    GetWindowsDirectoryA(folder, MAX_PATH);
-    return std::string(folder) + "\\QUILLET.INI";
-}
-
-int Setting(const char* key) {
-    return static_cast<int>(GetPrivateProfileIntA("Main", key, -1, "QUILLET.INI"));
-}
-
-int KeyOf(const ui::THotKey* field) {
-    return MAKEWORD(field->VirtualKey(), field->Modifiers());
-}
-
-// Without a settings file, as on a new machine; the file goes again at the end.
-struct NoSettings {
-    NoSettings() { DeleteFileA(SettingsPath().c_str()); }
-    ~NoSettings() { DeleteFileA(SettingsPath().c_str()); }
-};
-
-// The main window first, as in the program, so that closing it ends the program; then its
-// loading window and log. The open dialog is cancelled at once: the open command goes on with
-// the name preset in it.
-class MainWindow : public ::testing::Test {
-protected:
-    MainWindow() {
-        form.SetLoadWindow(load);
-        form.SetLog(log);
-    }
-    void TearDown() override { PumpMessages(); }
-    std::vector<testing::SeenBox> Open(const std::string& path) {
-        form.OpenDialog1->FileName = path;
-        MessageBoxAnswerer cancel(IDCANCEL);
-        form.btnOpenClick();
-        return cancel.Seen();
-    }
-
-    NoSettings noSettings;
-    testing::TempFolder folder;
-    StringSink log;
-    TForm1 form;
-    app::TLoad load;
-};
 using OpenCommand = MainWindow;
 
 TEST_F(MainWindow, EscapeCloseBoxAndMenuAskFirstAndSaveTheBindingsWhateverTheAnswer) {
@@ -241,7 +203,99 @@ TEST_F(OpenCommand, OversizedEmptyAndMissingFilesLoadWhatThereIsAndSaySo) {
         EXPECT_EQ(boxes.at(1).caption + ": " + boxes[1].text, "Quillet: " + message);
         EXPECT_FALSE(load.Visible());
     }
+    EXPECT_FALSE(boxUnderLoadingWindow);
     EXPECT_EQ(form.FRomBuffer.back(), rom[4194304]);
+}
+
+// A file named on the command line, or dropped on the window, as a file manager gives it.
+TEST_F(OpenCommand, AFileFromOutsideTheDialogOpensLikeAChoiceInIt) {
+    const std::string demo = folder.Write("demo.smc", DemoImage());
+    form.OpenFile(demo);
+    EXPECT_EQ(form.FilenameEdit->Text(), demo);
+    EXPECT_EQ(form.lblGameName->Caption(), "QUILLET DEMO CART    ");
+    EXPECT_EQ(form.OpenDialog1->FileName, demo); // the dialog starts from it next time
+    const std::string logged = log.Text();
+    EXPECT_EQ(logged.find("Open clicked..."), std::string::npos);
+    EXPECT_TRUE(logged.ends_with("\n1\nOpen Finished...\n")) << logged;
+
+    // Dropped: a second file opens over the first; of several dropped at once, the first.
+    const std::string raw = folder.Write("raw.sfc", MakeRomData(1048576, 3));
+    const std::string files = raw + '\0' + demo + '\0' + '\0';
+    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + files.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    std::copy(files.begin(), files.end(), reinterpret_cast<char*>(header + 1));
+    GlobalUnlock(drop);
+    PostMessageA(form.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    PumpMessages();
+    EXPECT_EQ(form.FilenameEdit->Text(), raw);
+    EXPECT_EQ(form.edtFileFmt->Text(), "Unheadered image (Raw copy)");
+
+    // A file that is not there: the load step's message, and the pages as they were.
+    MessageBoxAnswerer ok(IDOK);
+    const std::string missing = (folder.Path() / "missing.sfc").string();
+    form.OpenFile(missing);
+    ASSERT_EQ(ok.Seen().size(), 1u);
+    EXPECT_EQ(ok.Seen()[0].caption + ": " + ok.Seen()[0].text,
+              "Quillet: Cannot open file " + missing + ".");
+    EXPECT_EQ(form.FilenameEdit->Text(), raw);
+    EXPECT_EQ(form.OpenDialog1->FileName, raw);
+}
+
+TEST_F(MainWindow, EmulateWarnsWithEveryErrorAndAgainWhenTheTitleCannotBeStored) {
+    // The placeholder closes at once: its screen cannot start here.
+    auto dx = std::make_shared<FakeDirectX>();
+    dx->failures["SetDisplayMode"] = DDERR_INVALIDMODE;
+    app::TdlgWarn warn(form.FInfo);
+    app::TfrmDirectX placeholder;
+    placeholder.MxScreen1->DirectDrawFactory = FakeDirectDraw(dx);
+    form.SetEmulationWindows(warn, placeholder);
+    // A raw image (status 2) whose title would write a [Main] of its own into the file.
+    Bytes rom = MakeRomData(1048576, 4);
+    WriteInternalHeader(rom, kLoRomArea, {"X]\r\n[Main]\r\nKeyUp=9"});
+    FixChecksum(rom, kLoRomArea);
+    Open(folder.Write("evil.sfc", rom));
+    ASSERT_EQ(form.FInfo.Status, kStatusMinor);
+
+    std::vector<std::string> memos;
+    MessageBoxAnswerer ok(IDOK);
+    for (int round = 0; round < 2; ++round) {
+        warn.CheckBox1->SetChecked(true);
+        ui::Application().Post([&] {
+            memos.push_back(warn.Memo1->Text());
+            PressKey(GetFocus(), VK_RETURN);
+        });
+        form.btnEmuClick();
+        PumpMessages();
+    }
+    // Warned both times, every error listed, the last one ended like any entry.
+    ASSERT_EQ(memos.size(), 2u);
+    EXPECT_EQ(memos[0], "This ROM may be unusable because of the following errors: \r\n" +
+                            form.FInfo.Errors + "\r\n");
+    EXPECT_EQ(Setting("KeyUp"), 38); // written by the first open, and by nothing else
+
+    // A title that can name its section is warned about until the box is ticked once.
+    WriteInternalHeader(rom, kLoRomArea, {"RAW LOROM SAMPLE"});
+    FixChecksum(rom, kLoRomArea);
+    Open(folder.Write("raw.sfc", rom));
+    memos.clear();
+    for (int round = 0; round < 2; ++round) {
+        warn.CheckBox1->SetChecked(true);
+        ui::Application().Post([&] {
+            if (warn.Visible()) {
+                memos.push_back(warn.Memo1->Text());
+                PressKey(GetFocus(), VK_RETURN);
+            }
+        });
+        form.btnEmuClick();
+        PumpMessages();
+    }
+    EXPECT_EQ(memos.size(), 1u);
+    // Stored once, under the padded title.
+    std::ifstream in(SettingsPath(), std::ios::binary);
+    const std::string file(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(file.find("[RAW LOROM SAMPLE     ]\r\nWarnErrors=1\r\n"),
+              file.rfind("[RAW LOROM SAMPLE"));
 }
 
 TEST(LoadingWindow, BarStartsAtZeroIsPaintedAtOnceAfterAPauseAndEndsAtTheLastValue) {
@@ -260,26 +314,40 @@ TEST(LoadingWindow, BarStartsAtZeroIsPaintedAtOnceAfterAPauseAndEndsAtTheLastVal
     EXPECT_EQ(load.ProgressBar1->Position(), 100);
 }
 
-TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderTheTitleWithoutItsPadding) {
+TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderThePaddedTitleAndNeverUnderAnUnsafeOne) {
     const NoSettings noSettings;
     SNESImageInfo image;
     image.Name = "SHORT" + std::string(16, ' ');
     app::TdlgWarn warn(image);
     warn.BitBtn1Click(); // not ticked: nothing stored
-    EXPECT_EQ(GetPrivateProfileIntA("SHORT", "WarnErrors", 0, "QUILLET.INI"), 0u);
+    EXPECT_EQ(GetPrivateProfileIntA(image.Name.c_str(), "WarnErrors", 0, "QUILLET.INI"), 0u);
 
     warn.CheckBox1->SetChecked(true);
     warn.BitBtn1Click();
     EXPECT_EQ(warn.ModalResult(), ui::mrOk);
-    // The file names the section without the blanks, so it is found after a restart.
-    std::ifstream file(SettingsPath(), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "[SHORT]\r\nWarnErrors=1\r\n");
-    file.close();
+    // The section is the title with its padding, as older files have it.
+    const auto file = [] {
+        std::ifstream in(SettingsPath(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(file(), "[SHORT                ]\r\nWarnErrors=1\r\n");
 
-    // The box stays ticked: the next image is silenced too.
+    // The box stays ticked: the next image is silenced too, up to the zero byte of its title.
     image.Name = std::string("OTHER\0GAME", 10) + std::string(11, ' ');
     warn.BitBtn1Click();
     EXPECT_EQ(GetPrivateProfileIntA("OTHER", "WarnErrors", 0, "QUILLET.INI"), 1u);
+
+    // A title that would end the section name early or write lines of its own is never used
+    // as a section: the file keeps its one [Main] and its bindings.
+    WritePrivateProfileStringA("Main", "KeyUp", "38", "QUILLET.INI");
+    const std::string before = file();
+    for (const char* title : {"X]\r\n[Main]\r\nKeyUp=99", "A]B", "TAB\tTITLE"}) {
+        image.Name = title;
+        image.Name.resize(21, ' ');
+        warn.BitBtn1Click();
+        EXPECT_EQ(file(), before) << title;
+    }
+    EXPECT_EQ(Setting("KeyUp"), 38);
 }
 
 } // namespace

@@ -1,0 +1,83 @@
+#include "app/Settings.h"
+
+#include "base/Checked.h"
+
+namespace quillet::app {
+
+namespace {
+
+// The shortcut number keeps its modifiers above the key code.
+constexpr int kShortcutShift = 0x2000;
+constexpr int kShortcutCtrl = 0x4000;
+constexpr int kShortcutAlt = 0x8000;
+
+// The modifier entry's numbers, which happen to be the control's flags.
+constexpr int kEntryShift = 1;
+constexpr int kEntryCtrl = 2;
+constexpr int kEntryAlt = 4;
+constexpr int kEntryExtended = 8;
+
+} // namespace
+
+std::uint8_t IntToModifiers(int number) {
+    std::uint8_t modifiers = 0;
+    if (number & kEntryExtended)
+        modifiers |= kHotKeyExtended;
+    if (number & kEntryAlt)
+        modifiers |= kHotKeyAlt;
+    if (number & kEntryCtrl)
+        modifiers |= kHotKeyControl;
+    if (number & kEntryShift)
+        modifiers |= kHotKeyShift;
+    return modifiers;
+}
+
+int ModifiersToInt(std::uint8_t modifiers) {
+    int number = 0;
+    if (modifiers & kHotKeyExtended)
+        number |= kEntryExtended;
+    if (modifiers & kHotKeyAlt)
+        number |= kEntryAlt;
+    if (modifiers & kHotKeyControl)
+        number |= kEntryCtrl;
+    if (modifiers & kHotKeyShift)
+        number |= kEntryShift;
+    return number;
+}
+
+int ShortcutNumber(HotKeyBinding binding) {
+    int number = binding.key;
+    if (binding.modifiers & kHotKeyShift)
+        number |= kShortcutShift;
+    if (binding.modifiers & kHotKeyControl)
+        number |= kShortcutCtrl;
+    if (binding.modifiers & kHotKeyAlt)
+        number |= kShortcutAlt;
+    return number;
+}
+
+HotKeyBinding FromShortcutNumber(std::int64_t number) {
+    const auto shortcut = static_cast<std::int32_t>(
+        RangeChecked<std::int64_t>(number, std::int64_t{0}, std::int64_t{65535}));
+    HotKeyBinding binding;
+    binding.key = static_cast<std::uint8_t>(shortcut & 0xFF);
+    if (shortcut & kShortcutShift)
+        binding.modifiers |= kHotKeyShift;
+    if (shortcut & kShortcutCtrl)
+        binding.modifiers |= kHotKeyControl;
+    if (shortcut & kShortcutAlt)
+        binding.modifiers |= kHotKeyAlt;
+    return binding;
+}
+
+std::optional<std::string> ImageSection(const std::string& title) {
+    std::string section = title.substr(0, title.find('\0'));
+    for (const char c : section) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == ']')
+            return std::nullopt;
+    }
+    return section;
+}
+
+} // namespace quillet::app
