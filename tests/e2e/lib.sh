@@ -1,0 +1,68 @@
+# Shared by the end-to-end scripts: starting Quillet under Wine in a 1280 by 1024 virtual
+# desktop, finding its windows, and failing with a screenshot. Source it; it expects $shots.
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Starts the program in the background; its runner's pid is in $runner.
+start_quillet() {
+  "$root/tools/wine-run" --desktop 1280x1024 "$@" &
+  runner=$!
+  trap 'kill $runner 2>/dev/null || true' EXIT
+}
+
+fail() {
+  echo "$1"
+  import -window root "$shots/${failure_shot:-failure}.png" || true
+  exit 1
+}
+
+# Waits for a visible top-level window by exact title; prints its id, or nothing.
+await() {
+  local found=
+  for _ in $(seq 1 "${2:-75}"); do
+    found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$found" ] && break
+    sleep 0.2
+  done
+  echo "$found"
+}
+
+# Waits until no visible window has the title; false if one is still there.
+await_gone() {
+  for _ in $(seq 1 "${2:-75}"); do
+    visible "$1" || return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+visible() { [ -n "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)" ]; }
+
+# Width and height of a window, as "W H".
+window_size() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print w, h}'
+}
+
+# The desktop is shown by Wine as one X window; its size follows the display mode.
+desktop_size() {
+  xdotool getwindowgeometry --shell "$(xdotool search --name ' - Wine desktop$' | head -n 1)" |
+    awk -F= '/^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print w "x" h}'
+}
+
+# Waits for the desktop to take a size (the display mode changes take a moment).
+await_desktop() {
+  for _ in $(seq 1 "${2:-50}"); do
+    [ "$(desktop_size)" = "$1" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits for the program to end; false if it is still running.
+await_exit() {
+  for _ in $(seq 1 50); do
+    kill -0 "$runner" 2>/dev/null || return 0
+    sleep 0.2
+  done
+  return 1
+}
