@@ -371,6 +371,8 @@ Scan ScanImage(const std::string& path, const SNESImageInfo& info) {
         scan.details = scanner.Finish(info);
     } catch (const Exception& failure) {
         scan.error = failure.Message();
+    } catch (const std::exception& failure) { // out of memory, say: this file fails, not the run
+        scan.error = failure.what();
     }
     return scan;
 }
@@ -411,7 +413,9 @@ public:
     void Add(const std::string& path, SNESImageInfo& info) {
         PendingReport pending{Analyse(path, info), info, {}};
         if (pending.report.readable && !pending.report.error)
-            pending.scan = std::async(std::launch::async, ScanImage, path, info);
+            // On a thread of its own, or here when the system has no more threads to give.
+            pending.scan =
+                std::async(std::launch::async | std::launch::deferred, ScanImage, path, info);
         pending_.push_back(std::move(pending));
         while (pending_.size() > workers_)
             WriteFirst();
