@@ -291,9 +291,9 @@ void TForm1::ShowChosenImage() {
         edtRomFmt->SetText(RomFormatText(FInfo));
         edtSRAMSize->SetText(SramSizeText(FInfo));
         edtRomSize->SetText(RomSizeText(FInfo, separator));
-        edtSpecial->SetText(SpecialChipsName(RangeChecked<std::uint8_t>(FInfo.RomType)));
-        edtMaker->SetText(LicenseeName(RangeChecked<std::uint8_t>(FInfo.LicenseeCode)));
-        edtCountry->SetText(CountryName(RangeChecked<std::uint8_t>(FInfo.CountryCode)));
+        edtSpecial->SetText(SpecialChipsText(FInfo));
+        edtMaker->SetText(ManufacturerText(FInfo));
+        edtCountry->SetText(CountryText(FInfo));
         lblGameName->SetCaption(FInfo.Name);
         DOSSizeEdit->SetText(FileSizeText(FInfo, separator));
         edtFileFmt->SetText(FInfo.FileFormat);

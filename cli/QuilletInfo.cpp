@@ -3,16 +3,21 @@
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
 #include "cli/JsonText.h"
+#include "dat/DatFile.h"
+#include "rom/DetailsDescription.h"
+#include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomChecksum.h"
 #include "rom/RomDescription.h"
-#include "rom/RomTables.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace quillet {
@@ -29,11 +34,22 @@ constexpr const char* kUsage =
     "  --json     one JSON object per line for each file\n"
     "  --trace    also show what the analysis logged\n"
     "  --verify   also compute the checksum of the ROM data and compare it with the header's\n"
+    "  --details  also hash the whole file and its ROM data (CRC32, MD5, SHA-1, SHA-256),\n"
+    "             decode the internal header in full (map mode, coprocessors, extended\n"
+    "             header, region), give a second opinion on where the header is, and say\n"
+    "             why the checksum is what it is (placeholder, changed data, under- or\n"
+    "             overdump, padding)\n"
+    "  --dat FILE look the ROM data up in a Logiqx XML DAT file, as No-Intro publishes them;\n"
+    "             may be given more than once, and implies --details\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "\n"
+    "Examples:\n"
+    "  quillet-info --details game.sfc\n"
+    "  quillet-info --json --dat 'Nintendo - Super Nintendo Entertainment System.dat' roms/\n"
+    "\n"
     "Exit status: 0 when every file was analysed, 1 when any could not be read or analysed,\n"
-    "2 for a wrong command line.\n";
+    "2 for a wrong command line or a DAT file that cannot be read.\n";
 
 // Reports use a full stop whatever the locale, so output compares across systems.
 constexpr char kDecimalSeparator = '.';
@@ -43,6 +59,8 @@ struct Options {
     bool json = false;
     bool trace = false;
     bool verify = false;
+    bool details = false;
+    std::vector<std::string> dats;
     std::vector<std::string> operands;
 };
 
@@ -57,6 +75,9 @@ struct FileReport {
     std::optional<std::string> error; // the analysis raised
     std::string trace;
     std::optional<Verification> verification;
+    std::optional<ImageDetails> details;
+    std::string detailsError; // why there are no details for a file that was analysed
+    std::optional<DatMatch> dat;
 };
 
 std::string Label(const char* label) {
@@ -125,12 +146,9 @@ void WriteTextReport(std::ostream& out, const FileReport& report, const SNESImag
         out << Label("ROM Format:") << RomFormatText(info) << '\n';
         out << Label("ROM Size:") << RomSizeText(info, kDecimalSeparator) << '\n';
         out << Label("SRAM Size:") << SramSizeText(info) << '\n';
-        out << Label("Special Chips:") << SpecialChipsName(static_cast<std::uint8_t>(info.RomType))
-            << '\n';
-        out << Label("Country:") << CountryName(static_cast<std::uint8_t>(info.CountryCode))
-            << '\n';
-        out << Label("Manufacturer:") << LicenseeName(static_cast<std::uint8_t>(info.LicenseeCode))
-            << '\n';
+        out << Label("Special Chips:") << SpecialChipsText(info) << '\n';
+        out << Label("Country:") << CountryText(info) << '\n';
+        out << Label("Manufacturer:") << ManufacturerText(info) << '\n';
         out << Label("Version:") << VersionText(info.Version) << '\n';
         out << Label("Checksum:") << HexWord(info.Checksum) << '\n';
         out << Label("Complement:") << HexWord(info.Complement) << '\n';
@@ -158,7 +176,89 @@ void WriteTextReport(std::ostream& out, const FileReport& report, const SNESImag
         }
         WriteLines(out, "Trace:", lines);
     }
+    if (report.details) {
+        for (const DetailGroup& group : DescribeDetails(*report.details, report.dat)) {
+            out << group.title << ":\n";
+            for (const DetailRow& row : group.rows)
+                out << Label(("  " + row.field + ":").c_str()) << row.value << '\n';
+        }
+    } else if (!report.detailsError.empty()) {
+        out << Label("Details:") << report.detailsError << '\n';
+    }
     out << '\n';
+}
+
+const char* Flag(bool value) {
+    return value ? "true" : "false";
+}
+
+void WriteJsonHashes(std::ostream& out, const char* name, const HashedBytes& bytes,
+                     bool withOffset) {
+    out << '"' << name << "\": {";
+    if (withOffset)
+        out << "\"Offset\": " << bytes.offset << ", ";
+    out << "\"Size\": " << bytes.size << ", \"CRC32\": \"" << bytes.digests.crc32
+        << "\", \"MD5\": \"" << bytes.digests.md5 << "\", \"SHA1\": \"" << bytes.digests.sha1
+        << "\", \"SHA256\": \"" << bytes.digests.sha256 << "\"}";
+}
+
+std::string JsonOptionalBytes(const std::optional<std::string>& bytes) {
+    return bytes ? JsonBytesString(*bytes) : "null";
+}
+
+void WriteJsonCartridge(std::ostream& out, const std::optional<CartridgeHeader>& header) {
+    out << "\"Cartridge\": ";
+    if (!header) {
+        out << "null";
+        return;
+    }
+    const CartridgeHeader& h = *header;
+    out << "{\"HeaderAddress\": " << h.address << ", \"MapMode\": " << int{h.mapMode}
+        << ", \"Map\": " << JsonTextString(MapName(h))
+        << ", \"Speed\": " << JsonTextString(SpeedName(h))
+        << ", \"CartridgeType\": " << int{h.cartridgeType}
+        << ", \"Chips\": " << JsonTextString(ChipsName(h)) << ", \"Ram\": " << Flag(HasRam(h))
+        << ", \"Battery\": " << Flag(HasBattery(h))
+        << ", \"MakerCode\": " << JsonOptionalBytes(h.makerCode)
+        << ", \"GameCode\": " << JsonOptionalBytes(h.gameCode) << ", \"ExpansionRamKbits\": ";
+    if (h.expansionRamKbits)
+        out << *h.expansionRamKbits;
+    else
+        out << "null";
+    out << ", \"Region\": " << JsonTextString(RegionName(h.region)) << '}';
+}
+
+void WriteJsonDetails(std::ostream& out, const ImageDetails& details,
+                      const std::optional<DatMatch>& dat) {
+    out << ", \"Details\": {";
+    WriteJsonHashes(out, "Data", details.data, true);
+    out << ", ";
+    WriteJsonHashes(out, "File", details.file, false);
+    out << ", ";
+    WriteJsonCartridge(out, details.cartridge);
+
+    const HeaderOpinion& opinion = details.opinion;
+    out << ", \"Opinion\": {\"Map\": \"" << HeaderPlaceName(opinion.place) << "\", \"Scores\": {";
+    for (std::size_t i = 0; i < kHeaderPlaces.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << '"' << HeaderPlaceName(kHeaderPlaces[i])
+            << "\": " << opinion.scores[i];
+    }
+    out << "}, \"AgreesWithAnalysis\": " << Flag(opinion.agreesWithAnalysis) << '}';
+
+    const ChecksumReport& checksum = details.checksum;
+    out << ", \"Checksum\": {\"Computed\": " << checksum.computed
+        << ", \"Header\": " << checksum.header << ", \"Complement\": " << checksum.complement
+        << ", \"Diagnosis\": [";
+    for (std::size_t i = 0; i < checksum.diagnosis.size(); ++i)
+        out << (i == 0 ? "\"" : ", \"") << DiagnosisCode(checksum.diagnosis[i]) << '"';
+    out << "], \"Explanation\": " << JsonTextString(checksum.explanation) << '}';
+
+    if (dat) {
+        out << ", \"Dat\": {\"Name\": "
+            << (dat->kind == DatMatchKind::None ? "null" : JsonTextString(dat->game))
+            << ", \"Match\": \"" << DatMatchCode(dat->kind) << "\"}";
+    }
+    out << '}';
 }
 
 void WriteJsonReport(std::ostream& out, const FileReport& report, const SNESImageInfo& info) {
@@ -193,6 +293,10 @@ void WriteJsonReport(std::ostream& out, const FileReport& report, const SNESImag
             out << ", \"VerifyError\": " << JsonTextString(v->error);
         }
     }
+    if (report.details)
+        WriteJsonDetails(out, *report.details, report.dat);
+    else if (!report.detailsError.empty())
+        out << ", \"DetailsError\": " << JsonTextString(report.detailsError);
     out << "}\n";
 }
 
@@ -208,9 +312,8 @@ Verification Verify(const std::string& path, const SNESImageInfo& info) {
     return verification;
 }
 
-// Analyses one file into the record carried over from the previous one; false when it failed.
-bool AnalyseOne(const std::string& path, SNESImageInfo& info, const Options& options,
-                std::ostream& out) {
+// Analyses one file into the record carried over from the previous one.
+FileReport Analyse(const std::string& path, SNESImageInfo& info) {
     FileReport report;
     report.file = path;
     StringSink trace;
@@ -220,17 +323,141 @@ bool AnalyseOne(const std::string& path, SNESImageInfo& info, const Options& opt
         report.error = failure.Message();
     }
     report.trace = trace.Text();
-    if (options.verify && report.readable && !report.error)
-        report.verification = Verify(path, info);
+    return report;
+}
 
+bool Succeeded(const FileReport& report) {
+    const bool verified = !report.verification || report.verification->computed.has_value();
+    return report.readable && !report.error && verified && report.detailsError.empty();
+}
+
+void WriteReport(std::ostream& out, const FileReport& report, const SNESImageInfo& info,
+                 const Options& options) {
     if (options.json)
         WriteJsonReport(out, report, info);
     else
         WriteTextReport(out, report, info, options);
-
-    const bool verified = !report.verification || report.verification->computed.has_value();
-    return report.readable && !report.error && verified;
 }
+
+// Analyses one file and reports it at once; false when it failed.
+bool AnalyseOne(const std::string& path, SNESImageInfo& info, const Options& options,
+                std::ostream& out) {
+    FileReport report = Analyse(path, info);
+    if (options.verify && report.readable && !report.error)
+        report.verification = Verify(path, info);
+    WriteReport(out, report, info, options);
+    return Succeeded(report);
+}
+
+// Big reads: the file is gone through once, front to back.
+constexpr std::size_t kScanChunk = 1 << 20;
+
+struct Scan {
+    std::optional<ImageDetails> details;
+    std::string error;
+};
+
+Scan ScanImage(const std::string& path, const SNESImageInfo& info) {
+    Scan scan;
+    try {
+        FileSource file(path);
+        ImageScanner scanner(file.Size(), static_cast<std::uint64_t>(info.HeaderSize));
+        std::vector<std::uint8_t> chunk(kScanChunk);
+        std::uint64_t position = 0;
+        while (const std::size_t got = file.ReadAt(position, chunk)) {
+            scanner.Feed(std::span(chunk.data(), got));
+            position += got;
+        }
+        scan.details = scanner.Finish(info);
+    } catch (const Exception& failure) {
+        scan.error = failure.Message();
+    } catch (const std::exception& failure) { // out of memory, say: this file fails, not the run
+        scan.error = failure.what();
+    }
+    return scan;
+}
+
+DatMatch MatchInDats(const DatCollection& dats, const ImageDetails& details) {
+    const std::optional<DatHit> hit =
+        dats.Find(details.data.digests.sha1, details.data.digests.crc32, details.data.size);
+    if (!hit)
+        return {};
+    return {hit->key == DatKey::Sha1 ? DatMatchKind::Sha1 : DatMatchKind::Crc32AndSize, hit->game};
+}
+
+// A file analysed, whose reading and hashing may still be under way on another thread.
+struct PendingReport {
+    FileReport report;
+    SNESImageInfo info; // the record as this file left it
+    std::future<Scan> scan;
+};
+
+// With details, each file is read whole: the analysis still runs here, in order, with the
+// record carried from file to file, while the reading and hashing run on other threads and
+// the reports come out in the order of the files.
+class DetailsPipeline {
+public:
+    DetailsPipeline(const Options& options, const DatCollection& dats, std::ostream& out)
+        : options_(options), dats_(dats), out_(out),
+          workers_(std::max(1u, std::thread::hardware_concurrency())) {}
+    DetailsPipeline(const DetailsPipeline&) = delete;
+    DetailsPipeline& operator=(const DetailsPipeline&) = delete;
+    ~DetailsPipeline() {
+        // An exception on the way out still waits for the threads it started.
+        for (PendingReport& pending : pending_) {
+            if (pending.scan.valid())
+                pending.scan.wait();
+        }
+    }
+
+    void Add(const std::string& path, SNESImageInfo& info) {
+        PendingReport pending{Analyse(path, info), info, {}};
+        if (pending.report.readable && !pending.report.error)
+            // On a thread of its own, or here when the system has no more threads to give.
+            pending.scan =
+                std::async(std::launch::async | std::launch::deferred, ScanImage, path, info);
+        pending_.push_back(std::move(pending));
+        while (pending_.size() > workers_)
+            WriteFirst();
+    }
+
+    // Writes what is still pending; the result is false when any file failed.
+    bool Finish() {
+        while (!pending_.empty())
+            WriteFirst();
+        return allSucceeded_;
+    }
+
+private:
+    void WriteFirst() {
+        PendingReport& pending = pending_.front();
+        FileReport& report = pending.report;
+        if (pending.scan.valid()) {
+            Scan scan = pending.scan.get();
+            if (scan.details) {
+                report.details = std::move(scan.details);
+                if (options_.verify)
+                    report.verification = Verification{report.details->checksum.computed, ""};
+                if (!options_.dats.empty())
+                    report.dat = MatchInDats(dats_, *report.details);
+            } else {
+                report.detailsError = scan.error;
+                if (options_.verify)
+                    report.verification = Verification{std::nullopt, scan.error};
+            }
+        }
+        WriteReport(out_, report, pending.info, options_);
+        allSucceeded_ = allSucceeded_ && Succeeded(report);
+        pending_.pop_front();
+    }
+
+    const Options& options_;
+    const DatCollection& dats_;
+    std::ostream& out_;
+    const std::size_t workers_;
+    std::deque<PendingReport> pending_;
+    bool allSucceeded_ = true;
+};
 
 // The files a command-line operand stands for: itself, or a directory's files in name order.
 std::vector<std::string> ExpandOperand(const std::string& operand, std::string& problem) {
@@ -256,7 +483,14 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
                                       std::ostream& err, int& exitStatus) {
     Options options;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    const auto usageError = [&](const std::string& problem) {
+        err << "quillet-info: " << problem << "\n"
+            << "Try 'quillet-info --help'.\n";
+        exitStatus = kExitUsage;
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
             options.operands.push_back(argument);
         } else if (argument == "--") {
@@ -267,6 +501,18 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
             options.trace = true;
         } else if (argument == "--verify") {
             options.verify = true;
+        } else if (argument == "--details") {
+            options.details = true;
+        } else if (argument == "--dat" || argument.starts_with("--dat=")) {
+            std::string file;
+            if (argument != "--dat")
+                file = argument.substr(6);
+            else if (i + 1 < arguments.size())
+                file = arguments[++i];
+            if (file.empty())
+                return usageError("--dat needs the name of a DAT file");
+            options.dats.push_back(file);
+            options.details = true;
         } else if (argument == "--help" || argument == "-h") {
             out << kUsage;
             exitStatus = kExitAllAnalysed;
@@ -276,18 +522,11 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
             exitStatus = kExitAllAnalysed;
             return std::nullopt;
         } else {
-            err << "quillet-info: unknown option " << argument << "\n"
-                << "Try 'quillet-info --help'.\n";
-            exitStatus = kExitUsage;
-            return std::nullopt;
+            return usageError("unknown option " + argument);
         }
     }
-    if (options.operands.empty()) {
-        err << "quillet-info: no image file given\n"
-            << "Try 'quillet-info --help'.\n";
-        exitStatus = kExitUsage;
-        return std::nullopt;
-    }
+    if (options.operands.empty())
+        return usageError("no image file given");
     return options;
 }
 
@@ -299,11 +538,27 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
     if (!options)
         return exitStatus;
 
+    // Every DAT file is read before any image, so a bad one stops the run with nothing done.
+    DatCollection dats;
+    for (const std::string& dat : options->dats) {
+        try {
+            dats.Load(dat);
+        } catch (const EDatError& failure) {
+            err << "quillet-info: " << failure.Message() << '\n';
+            return kExitUsage;
+        }
+    }
+
     SNESImageInfo info; // carried from file to file, as the main window keeps one
+    std::optional<DetailsPipeline> pipeline;
+    if (options->details)
+        pipeline.emplace(*options, dats, out);
     for (const std::string& operand : options->operands) {
         std::string problem;
         for (const std::string& file : ExpandOperand(operand, problem)) {
-            if (!AnalyseOne(file, info, *options, out))
+            if (pipeline)
+                pipeline->Add(file, info);
+            else if (!AnalyseOne(file, info, *options, out))
                 exitStatus = kExitSomeFailed;
         }
         if (!problem.empty()) {
@@ -311,6 +566,8 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
             exitStatus = kExitSomeFailed;
         }
     }
+    if (pipeline && !pipeline->Finish())
+        exitStatus = kExitSomeFailed;
     return exitStatus;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
+#include "rom/RomTables.h"
 
 #include <cmath>
 
@@ -38,6 +39,18 @@ std::string FileSizeText(const SNESImageInfo& info, char decimalSeparator) {
     return FormatDecimal(info.FileSizeBytes) + " bytes (" +
            FormatDecimal(info.FileSizeBytes / 1024) + " KB, " +
            FormatReal(hundredths * 0.01, decimalSeparator) + " MB)";
+}
+
+std::string SpecialChipsText(const SNESImageInfo& info) {
+    return SpecialChipsName(RangeChecked<std::uint8_t>(info.RomType));
+}
+
+std::string CountryText(const SNESImageInfo& info) {
+    return CountryName(RangeChecked<std::uint8_t>(info.CountryCode));
+}
+
+std::string ManufacturerText(const SNESImageInfo& info) {
+    return LicenseeName(RangeChecked<std::uint8_t>(info.LicenseeCode));
 }
 
 std::string StatusText(std::int32_t status) {

@@ -20,6 +20,12 @@ std::string RomSizeText(const SNESImageInfo& info, char decimalSeparator);
 // "1572864 bytes (1536 KB, 1.5 MB)", megabytes rounded to two decimals, halves to even.
 std::string FileSizeText(const SNESImageInfo& info, char decimalSeparator);
 
+// Names of the header codes in the record. A code outside 0 to 255 cannot come from a header
+// byte and raises ERangeError rather than naming some other code.
+std::string SpecialChipsText(const SNESImageInfo& info);
+std::string CountryText(const SNESImageInfo& info);
+std::string ManufacturerText(const SNESImageInfo& info);
+
 // The explanation of a verdict, as the status buttons show it; empty for an unknown one.
 std::string StatusText(std::int32_t status);
 

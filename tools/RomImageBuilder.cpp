@@ -50,6 +50,30 @@ void WriteInternalHeader(std::vector<std::uint8_t>& rom, std::size_t area,
     PutWord(rom, area + kChecksumAt, header.checksum);
 }
 
+void WriteExtendedHeader(std::vector<std::uint8_t>& rom, std::size_t area,
+                         const ExtendedHeader& header) {
+    const std::size_t start = area - 0x10;
+    std::string maker = header.makerCode;
+    maker.resize(2, ' ');
+    std::string game = header.gameCode;
+    game.resize(4, ' ');
+    std::copy(maker.begin(), maker.end(), rom.begin() + static_cast<std::ptrdiff_t>(start));
+    std::copy(game.begin(), game.end(), rom.begin() + static_cast<std::ptrdiff_t>(start + 2));
+    std::fill_n(rom.begin() + static_cast<std::ptrdiff_t>(start + 6), 7, 0);
+    rom[start + 0x0D] = header.expansionRamCode;
+    rom[start + 0x0E] = 0; // special version
+    rom[start + 0x0F] = header.subType;
+}
+
+void WriteResetVector(std::vector<std::uint8_t>& rom, std::size_t area, std::uint16_t vector,
+                      std::size_t target, std::uint8_t opcode) {
+    if (rom.size() < area + 0x40)
+        rom.resize(area + 0x40);
+    PutWord(rom, area + 0x3C, vector);
+    if (target < rom.size())
+        rom[target] = opcode;
+}
+
 void FixChecksum(std::vector<std::uint8_t>& rom, std::size_t area) {
     // Summed with a complement-and-checksum pair that itself adds up right, as the cartridge
     // makers did, so that writing the final pair leaves the sum unchanged.

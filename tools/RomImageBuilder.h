@@ -11,6 +11,7 @@ namespace quillet::samples {
 
 inline constexpr std::size_t kLoRomArea = 0x7FC0;
 inline constexpr std::size_t kHiRomArea = 0xFFC0;
+inline constexpr std::size_t kExHiRomArea = 0x40FFC0;
 
 struct InternalHeader {
     std::string title; // padded with blanks, or cut, to 21 bytes
@@ -31,6 +32,22 @@ std::vector<std::uint8_t> MakeRomData(std::size_t size, std::uint32_t seed = 1);
 // Writes the 32 header bytes at `area` (growing the data if it is too short).
 void WriteInternalHeader(std::vector<std::uint8_t>& rom, std::size_t area,
                          const InternalHeader& header);
+
+// The extended header of later cartridges, in the 16 bytes before the header at `area`; it
+// counts only where the header's licensee byte is 0x33.
+struct ExtendedHeader {
+    std::string makerCode = "01";  // 2 bytes
+    std::string gameCode = "AQLE"; // 4 bytes
+    std::uint8_t expansionRamCode = 0;
+    std::uint8_t subType = 0;
+};
+void WriteExtendedHeader(std::vector<std::uint8_t>& rom, std::size_t area,
+                         const ExtendedHeader& header);
+
+// Points the reset vector of the header at `area` to `vector`, and puts `opcode` where that
+// lands in the data, `target` (which depends on the memory map).
+void WriteResetVector(std::vector<std::uint8_t>& rom, std::size_t area, std::uint16_t vector,
+                      std::size_t target, std::uint8_t opcode);
 
 // Sets the checksum at `area` to the data's real mirrored sum and the complement to match.
 void FixChecksum(std::vector<std::uint8_t>& rom, std::size_t area);

@@ -68,6 +68,45 @@ bool WriteGallery(const std::filesystem::path& folder) {
     MarkAreaValid(both, kHiRomArea, 0x4321);
     ok &= WriteFile(folder / "ambiguous.swc", Concatenate(SuperWildCardHeader(384, 0xB0), both));
 
+    // A Super FX game of a later year: its licensee is in the extended header.
+    Bytes fx = MakeRomData(8 * 131072, 13);
+    WriteInternalHeader(fx, kLoRomArea,
+                        {.title = "FX SAMPLE",
+                         .makeup = 0x20,
+                         .cartridgeType = 0x1A,
+                         .romSizeCode = 0x0A,
+                         .sramSizeCode = 0x05,
+                         .country = 0x0F,
+                         .licensee = 0x33});
+    WriteExtendedHeader(fx, kLoRomArea, {.makerCode = "01", .gameCode = "AQFE", .subType = 0});
+    WriteResetVector(fx, kLoRomArea, 0x8000, 0x0000, 0x78);
+    FixChecksum(fx, kLoRomArea);
+    ok &= WriteFile(folder / "superfx.sfc", fx);
+
+    // What a homebrew assembler leaves: no checksum, the rest right.
+    Bytes homebrew = MakeRomData(4 * 131072, 17);
+    WriteInternalHeader(homebrew, kLoRomArea,
+                        {.title = "HOMEBREW", .makeup = 0x20, .romSizeCode = 0x09, .licensee = 0});
+    WriteResetVector(homebrew, kLoRomArea, 0x8000, 0x0000, 0x78);
+    ok &= WriteFile(folder / "homebrew.sfc", homebrew);
+
+    // 48 megabits in the ExHiROM map, and a 4-megabit game dumped twice over.
+    Bytes ex = MakeRomData(6 * 1048576, 19);
+    WriteInternalHeader(
+        ex, kExHiRomArea,
+        {.title = "EXHIROM SAMPLE", .makeup = 0x35, .romSizeCode = 0x0D, .licensee = 0x01});
+    WriteResetVector(ex, kExHiRomArea, 0xFF00, 0x40FF00, 0x18);
+    FixChecksum(ex, kExHiRomArea);
+    ok &= WriteFile(folder / "exhirom.sfc", ex);
+
+    Bytes over = MakeRomData(4 * 131072, 23);
+    WriteInternalHeader(over, kLoRomArea,
+                        {.title = "OVERDUMP", .romSizeCode = 0x09, .licensee = 0x01});
+    FixChecksum(over, kLoRomArea);
+    const Bytes once = over;
+    over.insert(over.end(), once.begin(), once.end());
+    ok &= WriteFile(folder / "overdump.sfc", over);
+
     // Random bytes of a size no dump has.
     ok &= WriteFile(folder / "garbage.bin", MakeRomData(5 * 8192 + 100, 3));
     ok &= WriteFile(folder / "tiny.bin", MakeRomData(600, 5));

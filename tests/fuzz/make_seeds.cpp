@@ -1,9 +1,11 @@
 // Writes the small seed corpora the library fuzzers start from.
 #include "tests/support/LibraryBytes.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -32,5 +34,25 @@ int main(int argc, char** argv) {
     Write(sounds / "empty.sdl", SoundLibrary("SL10", {}));
     Write(sounds / "three.sdl", SoundLibrary("sl10", {{5, 5, -100, -200}, {0, 0}, {3, 3}}));
     Write(sounds / "short.sdl", SoundLibrary("SL10", {{9, 4}}));
+
+    // The details fuzzer: a control byte, then a LoROM image just long enough for its header;
+    // and a DAT document.
+    const fs::path details = fs::path(argv[1]) / "details";
+    fs::create_directories(details);
+    Bytes image(1 + 0x8000, 0xEA);
+    image[0] = 0x05;
+    const char title[] = "SEED GAME            ";
+    std::copy(title, title + 21, image.begin() + 1 + 0x7FC0);
+    const std::uint8_t fields[] = {0x20, 0x02, 0x08, 0x01, 0x01, 0x33,
+                                   0x00, 0x34, 0x12, 0xCB, 0xED};
+    std::copy(std::begin(fields), std::end(fields), image.begin() + 1 + 0x7FD5);
+    image[1 + 0x7FFC] = 0x00;
+    image[1 + 0x7FFD] = 0x80;
+    image[1] = 0x78;
+    Write(details / "lorom.bin", image);
+    const std::string dat = "<?xml version=\"1.0\"?>\n<datafile><game name=\"A &amp; B\">"
+                            "<rom name=\"a.sfc\" size=\"32768\" crc=\"0badf00d\" sha1=\""
+                            "0123456789abcdef0123456789abcdef01234567\"/></game></datafile>\n";
+    Write(details / "game.dat", Bytes(dat.begin(), dat.end()));
     return 0;
 }

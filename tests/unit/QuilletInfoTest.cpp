@@ -1,6 +1,7 @@
 #include "cli/QuilletInfo.h"
 
 #include "cli/JsonText.h"
+#include "rom/Digests.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
 
@@ -119,6 +120,90 @@ TEST(QuilletInfo, CommandLine) {
     EXPECT_EQ(Info({"--version"}).out, "quillet-info 0.0002\n");
     // After "--" a name that looks like an option is a file.
     EXPECT_TRUE(Has(Info({"--", "--json"}).out, "Filename:      --json\n"));
+}
+
+TEST(QuilletInfo, DetailsComeAfterTheUnchangedReport) {
+    testing::TempFolder folder;
+    const std::string demo = folder.Write("demo.smc", DemoImage());
+    for (const char* mode : {"--trace", "--json"}) {
+        SCOPED_TRACE(mode);
+        const ToolRun plain = Info({mode, "--verify", demo});
+        const ToolRun details = Info({mode, "--verify", "--details", demo});
+        EXPECT_EQ(details.status, 0);
+        const std::string common = plain.out.substr(0, plain.out.size() - 2);
+        EXPECT_TRUE(details.out.starts_with(common)) << details.out;
+    }
+    const std::string json = Info({"--json", "--details", demo}).out;
+    EXPECT_TRUE(Has(json, ", \"Details\": {\"Data\": {\"Offset\": 512, \"Size\": 1048576, "
+                          "\"CRC32\": \""));
+    EXPECT_TRUE(Has(json, "\"Cartridge\": {\"HeaderAddress\": 32704, \"MapMode\": 32, "
+                          "\"Map\": \"LoROM\", \"Speed\": \"SlowROM\", \"CartridgeType\": 2, "
+                          "\"Chips\": \"\", \"Ram\": true, \"Battery\": true, \"MakerCode\": \""));
+    EXPECT_TRUE(Has(json, "\"Opinion\": {\"Map\": \"LoROM\", \"Scores\": {\"LoROM\": "));
+    EXPECT_TRUE(Has(json, "\"AgreesWithAnalysis\": true}, \"Checksum\": {\"Computed\": "));
+    EXPECT_TRUE(json.ends_with("\"Diagnosis\": [\"matches\"], \"Explanation\": \"The checksum "
+                               "in the header matches the data.\"}}}\n"));
+}
+
+TEST(QuilletInfo, FoldersWithDetailsInNameOrderWithTheRecordCarried) {
+    testing::TempFolder folder;
+    for (int i = 0; i < 7; ++i) {
+        const auto name = "img" + std::to_string(i) + (i % 2 == 0 ? ".smc" : ".sfc");
+        const auto rom =
+            MakeRomData(131072 * static_cast<std::size_t>(7 - i), static_cast<std::uint32_t>(i));
+        folder.Write(
+            name, i % 2 == 0
+                      ? Concatenate(
+                            SuperWildCardHeader(static_cast<std::uint16_t>(0x0100 + i), 0xF0), rom)
+                      : rom);
+    }
+    const std::string missing = (folder.Path() / "zz-missing.sfc").string();
+    const ToolRun plain = Info({"--json", "--verify", folder.Path().string(), missing});
+    const ToolRun details =
+        Info({"--json", "--verify", "--details", folder.Path().string(), missing});
+    EXPECT_EQ(details.status, 1);
+    std::istringstream plainLines(plain.out), detailLines(details.out);
+    std::string a, b;
+    int lines = 0;
+    while (std::getline(plainLines, a) && std::getline(detailLines, b)) {
+        ++lines;
+        EXPECT_TRUE(b.starts_with(a.substr(0, a.size() - 1))) << b;
+        EXPECT_EQ(Has(b, "\"Details\""), !Has(a, "Cannot open file"));
+    }
+    EXPECT_EQ(lines, 8);
+}
+
+TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
+    testing::TempFolder folder;
+    const auto image = DemoImage();
+    const std::string demo = folder.Write("demo.smc", image);
+    DigestSet digests;
+    digests.Update(std::span(image).subspan(512));
+    const std::string sha1 = digests.Finish().sha1;
+    const std::string dat = "<datafile><game name=\"Demo &amp; Co (World)\"><rom name=\"d.sfc\" "
+                            "size=\"1048576\" sha1=\"" +
+                            sha1 + "\"/></game></datafile>";
+    const std::string good =
+        folder.Write("good.dat", std::vector<std::uint8_t>(dat.begin(), dat.end()));
+    const std::string bad =
+        folder.Write("bad.dat", std::vector<std::uint8_t>(dat.begin(), dat.end() - 3));
+
+    const ToolRun json = Info({"--json", "--dat", good, demo});
+    EXPECT_TRUE(json.out.ends_with(", \"Dat\": {\"Name\": \"Demo & Co (World)\", \"Match\": "
+                                   "\"sha1\"}}}\n"))
+        << json.out;
+    const ToolRun text =
+        Info({"--dat=" + good, demo, folder.Write("other.sfc", MakeRomData(8192))});
+    EXPECT_TRUE(Has(text.out,
+                    "Dat:\n  Game:        Demo & Co (World)\n  Match:       verified by SHA-1\n"));
+    EXPECT_TRUE(
+        Has(text.out, "Dat:\n  Game:        (unknown)\n  Match:       not in the DAT files\n"));
+
+    const ToolRun broken = Info({"--dat", good, "--dat", bad, demo});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_TRUE(broken.out.empty());
+    EXPECT_TRUE(Has(broken.err, "quillet-info: DAT file " + bad + ": ")) << broken.err;
+    EXPECT_EQ(Info({demo, "--dat"}).status, 2);
 }
 
 TEST(JsonText, InvalidUtf8BytesBecomeCodePointsAndValidUtf8Stays) {

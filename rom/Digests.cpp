@@ -1,0 +1,77 @@
+#include "rom/Digests.h"
+
+#include "base/Exceptions.h"
+
+#include <gcrypt.h>
+
+namespace quillet {
+
+namespace {
+
+constexpr int kAlgorithms[] = {GCRY_MD_CRC32, GCRY_MD_MD5, GCRY_MD_SHA1, GCRY_MD_SHA256};
+
+// libgcrypt must be initialised once before its first use; a function-local static makes that
+// thread-safe, and every DigestSet goes through here.
+void InitialiseLibgcrypt() {
+    static const bool ready = [] {
+        if (gcry_check_version(GCRYPT_VERSION) == nullptr)
+            throw Exception(std::string("libgcrypt ") + GCRYPT_VERSION + " or later is needed");
+        // Hashes of public data need no locked memory.
+        gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+        gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+        return true;
+    }();
+    (void)ready;
+}
+
+std::string Hex(const unsigned char* bytes, unsigned int length) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(length * 2);
+    for (unsigned int i = 0; i < length; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    return text;
+}
+
+void Check(gcry_error_t error, const char* what) {
+    if (error != 0)
+        throw Exception(std::string("Cannot ") + what + ": " + gcry_strerror(error));
+}
+
+} // namespace
+
+void DigestSet::Closer::operator()(gcry_md_handle* handle) const noexcept {
+    gcry_md_close(handle);
+}
+
+DigestSet::DigestSet() {
+    InitialiseLibgcrypt();
+    gcry_md_hd_t handle = nullptr;
+    Check(gcry_md_open(&handle, 0, 0), "open the hashes");
+    handle_.reset(handle);
+    for (const int algorithm : kAlgorithms)
+        Check(gcry_md_enable(handle, algorithm), "enable a hash");
+}
+
+void DigestSet::Update(std::span<const std::uint8_t> bytes) {
+    if (finished_)
+        throw Exception("Digests fed after they were finished");
+    gcry_md_write(handle_.get(), bytes.data(), bytes.size());
+}
+
+Digests DigestSet::Finish() {
+    if (finished_)
+        throw Exception("Digests finished twice");
+    finished_ = true;
+    std::string texts[4];
+    for (int i = 0; i < 4; ++i) {
+        const int algorithm = kAlgorithms[i];
+        // libgcrypt gives CRC32 with its bytes most significant first, as it is written.
+        texts[i] = Hex(gcry_md_read(handle_.get(), algorithm), gcry_md_get_algo_dlen(algorithm));
+    }
+    return {texts[0], texts[1], texts[2], texts[3]};
+}
+
+} // namespace quillet

@@ -1,0 +1,39 @@
+// The four digests that DAT files and ROM managers compare, computed in one pass by libgcrypt.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+struct gcry_md_handle;
+
+namespace quillet {
+
+// Lower-case hexadecimal. CRC32 is the zlib (IEEE) one that DAT files give.
+struct Digests {
+    std::string crc32;
+    std::string md5;
+    std::string sha1;
+    std::string sha256;
+    bool operator==(const Digests&) const = default;
+};
+
+// One libgcrypt handle with CRC32, MD5, SHA-1 and SHA-256 enabled: each byte is fed once.
+class DigestSet {
+public:
+    // Throws Exception when libgcrypt is unusable or cannot open the hashes.
+    DigestSet();
+    void Update(std::span<const std::uint8_t> bytes);
+    // The digests of everything fed so far. The set is spent afterwards.
+    Digests Finish();
+
+private:
+    struct Closer {
+        void operator()(gcry_md_handle* handle) const noexcept;
+    };
+    std::unique_ptr<gcry_md_handle, Closer> handle_;
+    bool finished_ = false;
+};
+
+} // namespace quillet

@@ -1,0 +1,66 @@
+// What a collector or a homebrew developer wants to know about an image beyond the analysis:
+// hashes, the decoded internal header, a second opinion on its place, and why the checksum is
+// what it is.
+#pragma once
+
+#include "rom/CartridgeHeader.h"
+#include "rom/Digests.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+struct HashedBytes {
+    std::uint64_t offset = 0; // where they start in the file
+    std::uint64_t size = 0;
+    Digests digests;
+};
+
+struct HeaderOpinion {
+    HeaderPlace place = HeaderPlace::LoRom;
+    std::array<int, 3> scores{}; // in the order of kHeaderPlaces
+    bool agreesWithAnalysis = false;
+};
+
+enum class ChecksumDiagnosis { Matches, Placeholder, DataChanged, Underdump, Overdump, Padded };
+
+// "matches", "placeholder", "data-changed", "underdump", "overdump", "padded".
+const char* DiagnosisCode(ChecksumDiagnosis diagnosis);
+
+struct ChecksumReport {
+    std::uint16_t computed = 0; // the data's sum, mirrored up to a power of two
+    std::uint16_t header = 0;
+    std::uint16_t complement = 0;
+    std::vector<ChecksumDiagnosis> diagnosis;
+    std::string explanation;
+};
+
+struct ImageDetails {
+    HashedBytes data; // the ROM data, after the copier header the analysis found
+    HashedBytes file; // the whole file
+    // The header at the opinion's place; empty when the data ends before it.
+    std::optional<CartridgeHeader> cartridge;
+    HeaderOpinion opinion;
+    ChecksumReport checksum;
+};
+
+} // namespace quillet
+
+namespace quillet {
+
+// How DAT files know the image's data, for the front ends to show.
+enum class DatMatchKind { None, Sha1, Crc32AndSize };
+
+struct DatMatch {
+    DatMatchKind kind = DatMatchKind::None;
+    std::string game; // empty when none matched
+};
+
+// "none", "sha1" or "crc32+size".
+const char* DatMatchCode(DatMatchKind kind);
+
+} // namespace quillet

@@ -1,0 +1,75 @@
+// Computes an image's details from its bytes fed in file order, in chunks of any size, so that
+// a reader that goes through the file once (the command-line tool, the program's load step)
+// gets them on the way. Memory stays bounded whatever the file's size: at most the last 8 MiB
+// of data are kept, for the header decode and to tell an overdump from padding.
+#pragma once
+
+#include "rom/ImageDetails.h"
+#include "rom/RomChecksum.h"
+#include "rom/SnesImageInfo.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace quillet {
+
+class ImageScanner {
+public:
+    // `dataOffset` is the size of the copier header the analysis found (info.HeaderSize).
+    ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset);
+
+    // The file's next bytes. Throws Exception when they go past the file size given.
+    void Feed(std::span<const std::uint8_t> bytes);
+
+    // The details once the whole file has been fed; `info` is the analysis of the same file,
+    // for the second opinion to compare with. Throws Exception when bytes are missing.
+    ImageDetails Finish(const SNESImageInfo& info);
+
+private:
+    struct Repeat {
+        std::uint64_t period;
+        bool holds;
+    };
+
+    void AddData(std::span<const std::uint8_t> piece);
+    void Decide();
+    void CheckRepeats(std::uint64_t from, std::span<const std::uint8_t> bytes);
+    bool RingEquals(std::uint64_t at, std::span<const std::uint8_t> bytes) const;
+    void StoreInRing(std::uint64_t at, std::span<const std::uint8_t> bytes);
+    std::uint64_t DataFed() const { return position_ - dataOffset_; }
+
+    std::uint64_t fileSize_;
+    std::uint64_t dataOffset_;
+    std::uint64_t dataSize_;
+    std::uint64_t decisionPoint_;
+    std::uint64_t position_ = 0;
+
+    DigestSet fileDigests_;
+    std::optional<DigestSet> dataDigests_; // only when a copier header comes first
+
+    // The checksum: a sum per mirrored run, and plain sums of each power-of-two prefix.
+    std::vector<MirroredRun> runs_;
+    std::size_t run_ = 0;
+    std::uint64_t runSum_ = 0;
+    std::uint64_t mirroredSum_ = 0;
+    std::uint64_t sum_ = 0;
+    std::vector<std::optional<std::uint64_t>> prefixSums_;
+
+    // The last bytes of data: all of them up to the header decision, then what the overdump
+    // check must look back to.
+    std::vector<std::uint8_t> ring_;
+
+    // The run of equal bytes at the end of the data so far.
+    std::uint8_t tailByte_ = 0;
+    std::uint64_t tailStart_ = 0;
+
+    bool decided_ = false;
+    std::array<std::optional<CartridgeHeader>, 3> headers_;
+    HeaderOpinion opinion_;
+    std::optional<std::uint64_t> declared_;
+    std::vector<Repeat> repeats_;
+};
+
+} // namespace quillet

@@ -1,0 +1,107 @@
+#include "dat/DatFile.h"
+
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+namespace quillet {
+namespace {
+
+constexpr std::string_view kDat = R"dat(<?xml version="1.0"?>
+<!DOCTYPE datafile PUBLIC "-//Logiqx//DTD ROM Management Datafile//EN" "http://www.logiqx.com/Dats/datafile.dtd">
+<datafile>
+  <header><name>Nintendo - Super Nintendo Entertainment System</name></header>
+  <game name="Tom &amp; Jerry &quot;Caf&#233;&quot; (USA)">
+    <description>Tom &amp; Jerry</description>
+    <rom name="a.sfc" size="1048576" crc="1A2B3C4D" sha1="AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"/>
+  </game>
+  <machine name="No SHA-1 (Japan)">
+    <rom name="b.sfc" size="524288" crc="00c0ffee"/>
+  </machine>
+</datafile>
+)dat";
+
+std::string Message(const std::string& name, std::string_view document) {
+    try {
+        DatCollection dats;
+        dats.LoadDocument(name, document);
+    } catch (const EDatError& failure) {
+        return failure.Message();
+    }
+    return "";
+}
+
+TEST(Dat, EntitiesDecodedAndMatchingBySha1ElseCrc32AndSize) {
+    DatCollection dats;
+    dats.LoadDocument("nes.dat", kDat);
+    ASSERT_EQ(dats.Roms().size(), 2u);
+    const std::string sha1(40, 'a');
+    const auto bySha1 = dats.Find(sha1, "ffffffff", 1);
+    ASSERT_TRUE(bySha1);
+    EXPECT_EQ(bySha1->game, "Tom & Jerry \"Caf\xC3\xA9\" (USA)");
+    EXPECT_EQ(bySha1->key, DatKey::Sha1);
+    const auto byCrc = dats.Find(std::string(40, '0'), "00c0ffee", 524288);
+    ASSERT_TRUE(byCrc);
+    EXPECT_EQ(byCrc->game, "No SHA-1 (Japan)");
+    EXPECT_EQ(byCrc->key, DatKey::Crc32AndSize);
+    // An entry with a SHA-1 is never matched on its CRC alone, nor one of another size.
+    EXPECT_FALSE(dats.Find(std::string(40, '0'), "1a2b3c4d", 1048576));
+    EXPECT_FALSE(dats.Find(std::string(40, '0'), "00c0ffee", 524289));
+}
+
+TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
+    const struct {
+        std::string_view document;
+        std::string_view start;
+    } cases[] = {
+        {"", "DAT file x.dat: "},
+        {"<datafile>\n<game name=\"a\">\n</datafile>", "DAT file x.dat: line "},
+        {"<datafile>\n<game name=\"a\"><rom crc=\"xyz\"/></game></datafile>",
+         "DAT file x.dat: line 2: ROM \"\" of \"a\" has a malformed crc \"xyz\""},
+        {"<datafile><game name=\"a\"><rom sha1=\"12\"/></game></datafile>",
+         "DAT file x.dat: line 1: ROM \"\" of \"a\" has a malformed sha1 \"12\""},
+        {"<datafile><game><rom/></game></datafile>", "DAT file x.dat: line 1: a <game> without"},
+        {"<html><body/></html>", "DAT file x.dat: line 1: not a Logiqx DAT file: the root"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = Message("x.dat", c.document);
+        EXPECT_TRUE(message.starts_with(c.start)) << message;
+    }
+    DatCollection empty;
+    empty.LoadDocument("empty.dat", "<datafile>\n</datafile>");
+    EXPECT_TRUE(empty.Roms().empty());
+}
+
+TEST(Dat, FilesReportProgressAndUnreadableOnesAreErrors) {
+    testing::TempFolder folder;
+    std::string big(kDat.substr(0, kDat.find("</datafile>")));
+    for (int i = 0; i < 30000; ++i)
+        big += "<game name=\"g" + std::to_string(i) + "\"><rom name=\"r\" size=\"1\" crc=\"" +
+               std::to_string(10000000 + i) + "\"/></game>\n";
+    big += "</datafile>\n";
+    const std::string path =
+        folder.Write("big.dat", std::vector<std::uint8_t>(big.begin(), big.end()));
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+    DatCollection dats;
+    dats.Load(path,
+              [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    EXPECT_EQ(dats.Roms().size(), 30002u);
+    ASSERT_GE(calls.size(), big.size() >> 20);
+    EXPECT_EQ(calls.back(), (std::pair<std::uint64_t, std::uint64_t>(big.size(), big.size())));
+    for (std::size_t i = 1; i < calls.size(); ++i)
+        EXPECT_LE(calls[i].first - calls[i - 1].first, std::uint64_t{1} << 20);
+
+    const std::string missing = (folder.Path() / "missing.dat").string();
+    try {
+        dats.Load(missing);
+        ADD_FAILURE();
+    } catch (const EDatError& failure) {
+        EXPECT_NE(failure.Message().find(missing), std::string::npos) << failure.Message();
+    }
+    EXPECT_EQ(dats.Roms().size(), 30002u);
+}
+
+} // namespace
+} // namespace quillet
