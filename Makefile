@@ -1,11 +1,13 @@
 # Everything starts here: `make run` starts Quillet, `make test` runs every test of both
 # toolchains. Both install what is missing first (Debian or Ubuntu).
+# `make package` builds the Debian package and the Windows zip in build/packages.
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps native win32 fuzz-build build run test test-native test-win32 test-fuzz bench fuzz format clean
+.PHONY: all deps native win32 fuzz-build build package run test test-native test-win32 test-fuzz \
+        bench fuzz format clean
 
 all: build
 
@@ -25,6 +27,11 @@ fuzz-build: deps
 	@cmake --build --preset fuzz -j $(JOBS)
 
 build: native win32
+
+# The Debian package takes Quillet.exe from the Windows build, so both builds come first.
+package: build
+	@cpack --config build/native/CPackConfig.cmake
+	@cpack --config build/win32/CPackConfig.cmake
 
 run: build
 	@tools/run-quillet
