@@ -1,11 +1,13 @@
 # Everything starts here: `make run` starts Quillet, `make test` runs every test of both
-# toolchains. Both install what is missing first (Debian or Ubuntu).
+# toolchains and of the packages. Both install what is missing first (Debian or Ubuntu).
+# `make package` builds the Debian package and the Windows zip in build/packages.
 
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps native win32 fuzz-build build run test test-native test-win32 test-fuzz bench fuzz format clean
+.PHONY: all deps native win32 fuzz-build build package run test test-native test-win32 test-fuzz \
+        test-package bench fuzz format clean
 
 all: build
 
@@ -26,13 +28,19 @@ fuzz-build: deps
 
 build: native win32
 
+# The Debian package takes Quillet.exe from the Windows build, so both builds come first.
+package: build
+	@cpack --config build/native/CPackConfig.cmake
+	@cpack --config build/win32/CPackConfig.cmake
+
 run: build
 	@tools/run-quillet
 
-test: build fuzz-build
+test: build fuzz-build package
 	@ctest --preset native
 	@tools/with-display tools/with-audio ctest --preset win32
 	@ctest --preset fuzz
+	@tools/with-display ctest --preset package
 
 test-native: native
 	@ctest --preset native
@@ -42,6 +50,9 @@ test-win32: win32
 
 test-fuzz: fuzz-build
 	@ctest --preset fuzz
+
+test-package: package
+	@tools/with-display ctest --preset package
 
 bench: native win32
 	@build/native/bin/bench_analysis
