@@ -69,7 +69,8 @@ void TApplication::Dispatch(MSG& message) {
         // looks first for what the dialog manager does not know, its pages' hot keys.
         HWND top = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
         if (auto* form = top != nullptr ? dynamic_cast<TForm*>(ControlOf(top)) : nullptr) {
-            if (form->PreTranslateMessage(message) || IsDialogMessageA(top, &message))
+            if (form->TranslateShortcut(message) || form->PreTranslateMessage(message) ||
+                IsDialogMessageA(top, &message))
                 return;
         }
         TranslateMessage(&message);

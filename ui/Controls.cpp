@@ -314,6 +314,157 @@ HBRUSH TTabSheet::OnCtlColor(HDC dc, TWinControl& child, HBRUSH standard) {
     return standard != nullptr ? standard : GetSysColorBrush(COLOR_BTNFACE);
 }
 
+TListView::TListView(TComponent* owner, TWinControl& parent, RECT bounds) : TWinControl(owner) {
+    SetBounds(bounds.left, bounds.top, RectWidth(bounds), RectHeight(bounds));
+    CreateHandle(&parent, WC_LISTVIEWA,
+                 WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                 WS_EX_CLIENTEDGE, "");
+    // Whole rows select, and a row's full text shows as a tip when it does not fit.
+    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_GRIDLINES);
+}
+
+void TListView::AddColumn(const std::string& caption, int width) {
+    std::string text = caption;
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = text.data();
+    column.cx = width;
+    const auto count = static_cast<int>(
+        SendMessageA(reinterpret_cast<HWND>(SendMessageA(Handle(), LVM_GETHEADER, 0, 0)),
+                     HDM_GETITEMCOUNT, 0, 0));
+    if (SendMessageA(Handle(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(count),
+                     reinterpret_cast<LPARAM>(&column)) < 0)
+        throw Exception("Error creating window");
+    widths_.push_back(width);
+}
+
+void TListView::Clear() {
+    SendMessageA(Handle(), LVM_DELETEALLITEMS, 0, 0);
+    headings_.clear();
+}
+
+void TListView::AddRow(const std::vector<std::wstring>& texts, TRowStyle style) {
+    const int row = RowCount();
+    for (std::size_t column = 0; column < texts.size(); ++column) {
+        std::wstring text = texts[column];
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | (column == 0 ? LVIF_INDENT : 0);
+        item.iItem = row;
+        item.iSubItem = static_cast<int>(column);
+        item.iIndent = style == TRowStyle::Indented ? 1 : 0;
+        item.pszText = text.data();
+        const UINT message = column == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW;
+        if (SendMessageW(Handle(), message, column == 0 ? 0 : static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&item)) < 0)
+            throw Exception("Out of system resources");
+    }
+    headings_.push_back(style == TRowStyle::Heading);
+}
+
+int TListView::RowCount() const {
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring TListView::Text(int row, int column) const {
+    // The list hands out at most as much as it is given room for: grow until it fits.
+    for (std::size_t room = 256;; room *= 4) {
+        std::wstring text(room, L'\0');
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(room);
+        const auto length = static_cast<std::size_t>(SendMessageW(
+            Handle(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        if (length + 1 < room) {
+            text.resize(length);
+            return text;
+        }
+    }
+}
+
+bool TListView::IsHeading(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < headings_.size() &&
+           headings_[static_cast<std::size_t>(row)];
+}
+
+std::vector<int> TListView::SelectedRows() const {
+    std::vector<int> rows;
+    for (int row = -1;;) {
+        row = static_cast<int>(
+            SendMessageA(Handle(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+        if (row < 0)
+            return rows;
+        rows.push_back(row);
+    }
+}
+
+void TListView::SelectRow(int row, bool selected) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    SendMessageA(Handle(), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+}
+
+void TListView::FitColumn(int column) {
+    const auto width = [&] {
+        return SendMessageA(Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+    };
+    // The widest of the texts, the heading and the width it was made with. Indented texts of
+    // the first column are measured without their indent: a margin for it.
+    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), LVSCW_AUTOSIZE);
+    const LRESULT byText = width() + (column == 0 ? 16 : 0);
+    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                 LVSCW_AUTOSIZE_USEHEADER);
+    const LRESULT byHeading = width();
+    const LRESULT made = column >= 0 && static_cast<std::size_t>(column) < widths_.size()
+                             ? widths_[static_cast<std::size_t>(column)]
+                             : 0;
+    SendMessageA(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                 std::max({byText, byHeading, made}));
+}
+
+std::optional<LRESULT> TListView::OnControlNotify(NMHDR& header) {
+    if (header.code == static_cast<UINT>(LVN_GETINFOTIPW)) {
+        // The tip of a row: all of its texts, whatever the columns' widths.
+        auto& tip = reinterpret_cast<NMLVGETINFOTIPW&>(header);
+        std::wstring text = Text(tip.iItem, 0);
+        const std::wstring value = Text(tip.iItem, 1);
+        if (!value.empty())
+            text += L": " + value;
+        if (tip.pszText != nullptr && tip.cchTextMax > 0) {
+            const std::size_t room = static_cast<std::size_t>(tip.cchTextMax) - 1;
+            text.resize(std::min(text.size(), room));
+            std::copy(text.begin(), text.end(), tip.pszText);
+            tip.pszText[text.size()] = L'\0';
+        }
+        return 0;
+    }
+    if (header.code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+        auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
+        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
+            return CDRF_NOTIFYITEMDRAW;
+        if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT &&
+            IsHeading(static_cast<int>(draw.nmcd.dwItemSpec))) {
+            if (bold_.Get() == nullptr) {
+                LOGFONTA font{};
+                GetObjectA(Font().Handle(), sizeof font, &font);
+                font.lfWeight = FW_BOLD;
+                bold_ = GdiHandle<HFONT>(CreateFontIndirectA(&font), true);
+            }
+            // The list selects its own font back after the row: that is what CDRF_NEWFONT
+            // tells it.
+            if (bold_.Get() != nullptr) {
+                SelectObject(draw.nmcd.hdc, bold_.Get());
+                return CDRF_NEWFONT;
+            }
+        }
+        return CDRF_DODEFAULT;
+    }
+    return std::nullopt;
+}
+
 TPageControl::TPageControl(TComponent* owner, TWinControl& parent, RECT bounds)
     : TWinControl(owner) {
     SetBounds(bounds.left, bounds.top, RectWidth(bounds), RectHeight(bounds));

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillet::ui {
 
@@ -171,6 +172,37 @@ protected:
 
 private:
     std::string tabCaption_;
+};
+
+// How a row of a list looks: plain; a heading, drawn bold; or a row under a heading, indented.
+enum class TRowStyle { Plain, Heading, Indented };
+
+// A list of rows in columns (the list view in its report style). Texts are wide, so that names
+// from files in UTF-8 show as they are.
+class TListView : public TWinControl {
+public:
+    TListView(TComponent* owner, TWinControl& parent, RECT bounds);
+    std::string ClassName() const override { return "TListView"; }
+
+    void AddColumn(const std::string& caption, int width);
+    void Clear();
+    void AddRow(const std::vector<std::wstring>& texts, TRowStyle style = TRowStyle::Plain);
+    int RowCount() const;
+    std::wstring Text(int row, int column) const;
+    bool IsHeading(int row) const;
+    std::vector<int> SelectedRows() const;
+    void SelectRow(int row, bool selected);
+    // Sizes a column to its longest text, so that nothing in it is cut, and never narrower
+    // than it was made.
+    void FitColumn(int column);
+
+protected:
+    std::optional<LRESULT> OnControlNotify(NMHDR& header) override;
+
+private:
+    std::vector<bool> headings_;
+    std::vector<int> widths_; // as the columns were made
+    GdiHandle<HFONT> bold_;
 };
 
 class TPageControl : public TWinControl {

@@ -59,7 +59,7 @@ TForm::~TForm() {
 }
 
 void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHeight,
-                       TBorderStyle border, TBorderIcons icons, bool stayOnTop) {
+                       TBorderStyle border, TBorderIcons icons, bool stayOnTop, TForm* owner) {
     const DWORD style = FrameStyle(border, icons);
     // Every window of the program is owned by the application's window, so the program has
     // one task-bar button: the main form's, which asks for it.
@@ -70,7 +70,8 @@ void TForm::CreateForm(const std::string& caption, int clientWidth, int clientHe
     RECT frame{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&frame, style, menu_ != nullptr, exStyle);
     SetBounds(0, 0, frame.right - frame.left, frame.bottom - frame.top);
-    CreateHandle(nullptr, nullptr, style, exStyle, caption, Application().Handle());
+    CreateHandle(nullptr, nullptr, style, exStyle, caption,
+                 owner != nullptr ? owner->Handle() : Application().Handle());
     Application().FormCreated(*this);
 }
 
@@ -166,6 +167,24 @@ void TForm::SetCancelButton(TBitBtn* button) {
 
 void TForm::SetAcceptFiles(bool accept) {
     DragAcceptFiles(Handle(), accept ? TRUE : FALSE);
+}
+
+void TForm::AddShortcut(char key, int command) {
+    shortcuts_.push_back(
+        ACCEL{FCONTROL | FVIRTKEY, static_cast<WORD>(key), static_cast<WORD>(command)});
+    accelerators_.reset(
+        CreateAcceleratorTableA(shortcuts_.data(), static_cast<int>(shortcuts_.size())));
+    if (!accelerators_)
+        throw Exception("Out of system resources");
+}
+
+bool TForm::TranslateShortcut(MSG& message) {
+    return accelerators_ && TranslateAcceleratorA(Handle(), accelerators_.get(), &message) != 0;
+}
+
+void TForm::OnSize(int, int) {
+    if (OnResize)
+        OnResize(this);
 }
 
 void TForm::Show() {

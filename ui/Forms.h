@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace quillet::ui {
@@ -31,8 +32,11 @@ public:
     std::string ClassName() const override { return "TForm"; }
 
     // Makes the window with a client area of the given size; hidden until shown.
+    // Every form is owned by the application's window, or by `owner`: it then stays above
+    // that form and goes when it is minimised.
     void CreateForm(const std::string& caption, int clientWidth, int clientHeight,
-                    TBorderStyle border, TBorderIcons icons, bool stayOnTop = false);
+                    TBorderStyle border, TBorderIcons icons, bool stayOnTop = false,
+                    TForm* owner = nullptr);
     // Resizes the window so that its client area has this size.
     void SetClientSize(int width, int height);
     int ClientWidth() const;
@@ -63,6 +67,10 @@ public:
     TBitBtn* CancelButton() const { return cancelButton_; }
     // Files dropped on the form from a file manager.
     void SetAcceptFiles(bool accept);
+    // A key with Ctrl that runs a menu command wherever the focus is on the form.
+    void AddShortcut(char key, int command);
+    // Runs the command of a shortcut the message is; true when it was one.
+    bool TranslateShortcut(MSG& message);
 
     std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
     // The form became the active window.
@@ -73,6 +81,8 @@ public:
     // Menu items report here by their command number.
     std::function<void(int command)> OnMenuCommand;
     std::function<void(const std::vector<std::string>& files)> OnFilesDropped;
+    // The form's size changed, by the user or the program.
+    TNotifyEvent OnResize;
 
     // Tool tips for the controls on this form: a control's tip shows over it, also while it
     // is disabled, and changing its text keeps a tip on show.
@@ -96,6 +106,7 @@ protected:
     bool OnChar(char& key) override;
     bool OnClose() override;
     bool OnDropFiles(const std::vector<std::string>& files) override;
+    void OnSize(int width, int height) override;
 
 private:
     void EnsureToolTips();
@@ -114,6 +125,11 @@ private:
     HWND lastFocus_ = nullptr;
     TBitBtn* defaultButton_ = nullptr;
     TBitBtn* cancelButton_ = nullptr;
+    std::vector<ACCEL> shortcuts_;
+    struct AcceleratorDeleter {
+        void operator()(HACCEL table) const { DestroyAcceleratorTable(table); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HACCEL>, AcceleratorDeleter> accelerators_;
 };
 
 // A window-message timer: OnTimer runs between two messages of the thread.
