@@ -377,14 +377,6 @@ Scan ScanImage(const std::string& path, const SNESImageInfo& info) {
     return scan;
 }
 
-DatMatch MatchInDats(const DatCollection& dats, const ImageDetails& details) {
-    const std::optional<DatHit> hit =
-        dats.Find(details.data.digests.sha1, details.data.digests.crc32, details.data.size);
-    if (!hit)
-        return {};
-    return {hit->key == DatKey::Sha1 ? DatMatchKind::Sha1 : DatMatchKind::Crc32AndSize, hit->game};
-}
-
 // A file analysed, whose reading and hashing may still be under way on another thread.
 struct PendingReport {
     FileReport report;

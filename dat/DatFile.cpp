@@ -164,4 +164,12 @@ std::optional<DatHit> DatCollection::Find(std::string_view sha1, std::string_vie
     return std::nullopt;
 }
 
+DatMatch MatchInDats(const DatCollection& dats, const ImageDetails& details) {
+    const std::optional<DatHit> hit =
+        dats.Find(details.data.digests.sha1, details.data.digests.crc32, details.data.size);
+    if (!hit)
+        return {};
+    return {hit->key == DatKey::Sha1 ? DatMatchKind::Sha1 : DatMatchKind::Crc32AndSize, hit->game};
+}
+
 } // namespace quillet

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/Exceptions.h"
+#include "rom/ImageDetails.h"
 
 #include <cstdint>
 #include <functional>
@@ -60,5 +61,8 @@ private:
     std::unordered_map<std::string, std::size_t> bySha1_;
     std::unordered_map<std::string, std::size_t> byCrc32AndSize_;
 };
+
+// How the DAT files know an image's data: by its hashes, as Find looks them up.
+DatMatch MatchInDats(const DatCollection& dats, const ImageDetails& details);
 
 } // namespace quillet
