@@ -1,6 +1,9 @@
 #include "app/SnesForm.h"
 
 #include "app/About.h"
+#include "app/DatFiles.h"
+#include "app/DatFilesForm.h"
+#include "app/Details.h"
 #include "app/DirectX.h"
 #include "app/PictureBitmaps.h"
 #include "app/ROMLoad.h"
@@ -8,11 +11,16 @@
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
 #include "base/Streams.h"
+#include "rom/DetailsDescription.h"
+#include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomDescription.h"
-#include "rom/RomTables.h"
 
 #include <algorithm>
+#include <array>
+#include <exception>
+#include <span>
+#include <vector>
 
 namespace quillet::app {
 
@@ -120,12 +128,15 @@ void TForm1::CreateControls() {
 void TForm1::CreateMenu() {
     ui::TMainMenu menu;
     menu.AddMenu("&File", {{"&Open Game...", cmdOpenGame},
+                           {"&Details...\tCtrl+D", cmdDetails},
+                           {"DAT &Files...", cmdDatFiles},
                            {"-", 0},
                            {"&Reset Static RAM", cmdResetStaticRam},
                            {"-", 0},
                            {"E&xit", cmdExit}});
     menu.AddMenu("&Help", {{"&About...", cmdAbout}});
     SetMenu(menu.Release());
+    AddShortcut('D', cmdDetails);
     OnMenuCommand = [this](int command) {
         if (command == cmdOpenGame)
             btnOpenClick();
@@ -133,6 +144,10 @@ void TForm1::CreateMenu() {
             btnExitClick();
         if (command == cmdAbout)
             About1Click();
+        if (command == cmdDetails)
+            Details1Click();
+        if (command == cmdDatFiles)
+            DatFiles1Click();
         // "Reset Static RAM" does nothing yet: there is no emulation whose RAM it could reset.
     };
 }
@@ -283,7 +298,22 @@ void TForm1::OpenFile(const std::string& path) {
 }
 
 void TForm1::ShowChosenImage() {
+    // Whatever becomes of the command, the Details window follows the image on show.
+    struct RefreshWhenDone {
+        TForm1& form;
+        ~RefreshWhenDone() {
+            try {
+                form.RefreshDetails();
+            } catch (const std::exception& error) {
+                // On the way out of a failed command, its own error is the one to show.
+                if (std::uncaught_exceptions() == 0)
+                    ui::Application().HandleException(error);
+            }
+        }
+    } refresh{*this};
     if (!OpenDialog1->FileName.empty()) {
+        FDetails.reset();
+        FDetailsProblem = "The open command did not get as far as reading the image.";
         FFileName = OpenDialog1->FileName;
         FilenameEdit->SetText(FFileName);
         AnalyseRomImage(FFileName, FInfo, *log_);
@@ -320,6 +350,40 @@ void TForm1::btnEmuClick() {
         dlgWarn->ShowModal();
     }
     frmDirectX->ShowModal();
+}
+
+void TForm1::SetDetailsWindows(TfrmDetails& details, TfrmDatFiles& datFilesDialog,
+                               TDatFiles& datFiles) {
+    frmDetails = &details;
+    frmDatFiles = &datFilesDialog;
+    datFiles_ = &datFiles;
+    frmDatFiles->OnChanged = [this] { RefreshDetails(); };
+}
+
+void TForm1::Details1Click() {
+    RefreshDetails();
+    frmDetails->Show();
+}
+
+void TForm1::DatFiles1Click() {
+    frmDatFiles->Refresh();
+    frmDatFiles->ShowModal();
+}
+
+void TForm1::RefreshDetails() {
+    if (frmDetails == nullptr)
+        return;
+    DetailsOnShow shown;
+    if (!FFileName.empty()) {
+        shown.file = FFileName;
+        shown.problem = FDetailsProblem;
+        if (FDetails) {
+            const std::optional<DatMatch> dat =
+                datFiles_ != nullptr ? datFiles_->Match(*FDetails) : std::nullopt;
+            shown.groups = DescribeDetails(*FDetails, dat);
+        }
+    }
+    frmDetails->ShowDetails(shown);
 }
 
 void TForm1::About1Click() {
@@ -368,32 +432,84 @@ void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
         Load->Finish();
         TellLoadProblem(text);
     };
+    // The details come from the same reading: the scanner sees every byte of the file once,
+    // in order. Its failures leave the image without details; they never stop the load.
+    FDetails.reset();
+    FDetailsProblem.clear();
+    std::optional<ImageScanner> scanner;
+    const auto scan = [&](const auto& step) {
+        if (!scanner)
+            return;
+        try {
+            step(*scanner);
+        } catch (const Exception& failure) {
+            scanner.reset();
+            FDetailsProblem = failure.Message();
+        }
+    };
+    const auto feed = [&](const std::uint8_t* bytes, std::size_t count) {
+        scan([&](ImageScanner& s) { s.Feed(std::span(bytes, count)); });
+    };
     try {
         // Read front to back: one seek past the copier header, then block after block.
         TFileStream file(path, FileMode::OpenRead);
+        const std::int64_t fileSize = file.Size();
         const auto headerSize = static_cast<std::int64_t>(info.HeaderSize);
-        const std::int64_t dataSize = file.Size() - headerSize;
+        const std::int64_t dataSize = fileSize - headerSize;
+        scanner.emplace(static_cast<std::uint64_t>(fileSize),
+                        static_cast<std::uint64_t>(std::max<std::int64_t>(headerSize, 0)));
+        // The copier header, which the analysis looked at but did not keep: the scanner needs
+        // it for the file's hashes. These 512 bytes are the only ones read a second time.
+        if (headerSize > 0 && fileSize > 0) {
+            std::array<std::uint8_t, 512> header{};
+            file.SetPosition(0);
+            feed(header.data(),
+                 file.Read(
+                     header.data(),
+                     std::min<std::size_t>(header.size(), static_cast<std::size_t>(headerSize))));
+        }
         if (dataSize <= 0) {
+            scan([&](ImageScanner& s) { FDetails = s.Finish(info); });
             tell("The file " + path + " holds no image data after its copier header.");
             return;
         }
         file.SetPosition(headerSize);
-        // The buffer holds a 32-megabit image; a longer one is loaded as far as it fits.
+        // The buffer holds a 32-megabit image; a longer one is loaded as far as it fits, and
+        // read on to its end for the details. The bar then counts all the data, in 64 bits.
         const auto loaded =
             RangeChecked<std::int32_t>(std::min<std::int64_t>(dataSize, kRomBufferSize));
+        const bool longer = dataSize > loaded;
         const std::int32_t blocks = loaded / 512 + 1;
         for (std::int32_t i = 0; i < blocks; ++i) {
             const std::size_t offset = static_cast<std::size_t>(i) * 512;
             const std::size_t length = std::min<std::size_t>(512, kRomBufferSize - offset);
-            file.Read(FRomBuffer.data() + offset, length); // a short read at the end is fine
-            const std::int32_t percent = CheckedMul(i, std::int32_t{51200}) / loaded;
+            // A short read at the end is fine.
+            feed(FRomBuffer.data() + offset, file.Read(FRomBuffer.data() + offset, length));
+            const std::int32_t percent =
+                longer ? static_cast<std::int32_t>(std::int64_t{i} * 51200 / dataSize)
+                       : CheckedMul(i, std::int32_t{51200}) / loaded;
             Load->ShowProgress(RangeChecked<std::int32_t>(percent, 0, 65535));
         }
-        if (dataSize > loaded) {
+        if (longer) {
+            std::vector<std::uint8_t> chunk(65536);
+            std::int64_t done = loaded;
+            while (scanner) {
+                const std::size_t got = file.Read(chunk.data(), chunk.size());
+                if (got == 0)
+                    break;
+                feed(chunk.data(), got);
+                done += static_cast<std::int64_t>(got);
+                Load->ShowProgress(
+                    static_cast<int>(std::min<std::int64_t>(done * 100 / dataSize, 100)));
+            }
+        }
+        scan([&](ImageScanner& s) { FDetails = s.Finish(info); });
+        if (longer) {
             tell("Only the first " + FormatDecimal(loaded) + " of the " + FormatDecimal(dataSize) +
                  " bytes of image data were loaded: Quillet holds images of up to 32 megabits.");
         }
     } catch (const EStreamError& failure) {
+        FDetailsProblem = failure.Message();
         tell(failure.Message() + ".");
     }
 }

@@ -3,12 +3,14 @@
 
 #include "app/Settings.h"
 #include "base/TextSink.h"
+#include "rom/ImageDetails.h"
 #include "rom/SnesImageInfo.h"
 #include "ui/Dialogs.h"
 #include "ui/Forms.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@ namespace quillet::app {
 inline constexpr std::size_t kRomBufferSize = 4194305;
 
 class TAboutBox;
+class TDatFiles;
+class TfrmDatFiles;
+class TfrmDetails;
 class TLoad;
 class TdlgWarn;
 class TfrmDirectX;
@@ -66,9 +71,20 @@ public:
     std::string FFileName;
     SNESImageInfo FInfo;
     std::vector<std::uint8_t> FRomBuffer;
+    // What the load step found out besides: the hashes, the full header, the second opinion
+    // and the checksum's diagnosis; or why it could not.
+    std::optional<ImageDetails> FDetails;
+    std::string FDetailsProblem;
 
     // Menu commands.
-    enum Command { cmdOpenGame = 101, cmdResetStaticRam = 102, cmdExit = 103, cmdAbout = 201 };
+    enum Command {
+        cmdOpenGame = 101,
+        cmdResetStaticRam = 102,
+        cmdExit = 103,
+        cmdDetails = 104,
+        cmdDatFiles = 105,
+        cmdAbout = 201
+    };
 
     // The loading window, made after this one, and where the log goes.
     void SetLoadWindow(TLoad& load) { Load = &load; }
@@ -78,6 +94,8 @@ public:
         dlgWarn = &warning;
         frmDirectX = &placeholder;
     }
+    // The Details window and the DAT files it looks images up in.
+    void SetDetailsWindows(TfrmDetails& details, TfrmDatFiles& datFilesDialog, TDatFiles& datFiles);
     void SetLog(TextSink& log) { log_ = &log; }
     void LogLine(std::string_view text) { log_->LogLine(text); }
     void LogText(std::string_view text) { log_->LogText(text); }
@@ -89,6 +107,10 @@ public:
     void OpenFile(const std::string& path);
     void btnEmuClick();
     void About1Click();
+    void Details1Click();
+    void DatFiles1Click();
+    // Shows the image on show, or that there is none, in the Details window.
+    void RefreshDetails();
     void SpeedButton1Click();
     void LoadRomImage(const std::string& path, SNESImageInfo info);
     void Timer1Timer();
@@ -120,6 +142,9 @@ private:
     TAboutBox* AboutBox = nullptr;
     TdlgWarn* dlgWarn = nullptr;
     TfrmDirectX* frmDirectX = nullptr;
+    TfrmDetails* frmDetails = nullptr;
+    TfrmDatFiles* frmDatFiles = nullptr;
+    TDatFiles* datFiles_ = nullptr;
     NullSink noLog_;
     TextSink* log_ = &noLog_;
 };
