@@ -139,8 +139,7 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
         result = RepairImage(image, options.request);
     } catch (const ERepairRefused& refusal) {
         err << kTool << ": " << path << ": " << refusal.Message();
-        if (refusal.Reason() == RepairRefusal::HasCopierHeader &&
-            !options.request.stripCopierHeader)
+        if (refusal.Reason() == RepairRefusal::HasCopierHeader)
             err << "; give --strip-header as well to replace it";
         err << '\n';
         return false;

@@ -140,7 +140,9 @@ AddedHeader SwcHeaderFor(std::uint64_t dataBytes, const SNESImageInfo& info) {
     return added;
 }
 
-void CheckSize(std::uint64_t fileSize) {
+} // namespace
+
+void CheckRepairableSize(std::uint64_t fileSize) {
     const std::uint64_t data = DataBytes(fileSize);
     if (data > kLargestRomData) {
         throw ERepairRefused(RepairRefusal::TooLarge,
@@ -149,8 +151,6 @@ void CheckSize(std::uint64_t fileSize) {
                                  FormatByteCount(kLargestRomData) + " a cartridge can hold");
     }
 }
-
-} // namespace
 
 std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,
                                                            std::uint8_t modeByte) {
@@ -162,12 +162,8 @@ std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,
     return header;
 }
 
-void CheckRepairableSize(std::uint64_t fileSize) {
-    CheckSize(fileSize);
-}
-
 RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairRequest& request) {
-    CheckSize(image.size());
+    CheckRepairableSize(image.size());
     const SNESImageInfo before = Analyse(image);
     const auto offset = static_cast<std::size_t>(before.HeaderSize);
     std::vector<std::uint8_t> header(image.begin(), image.begin() + offset);
