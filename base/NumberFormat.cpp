@@ -10,6 +10,16 @@ std::string FormatDecimal(std::int64_t value) {
     return std::to_string(value);
 }
 
+std::string FormatByteCount(std::uint64_t bytes) {
+    constexpr std::uint64_t kKiB = 1024;
+    constexpr std::uint64_t kMiB = 1024 * kKiB;
+    if (bytes >= kMiB && bytes % kMiB == 0)
+        return std::to_string(bytes / kMiB) + " MiB";
+    if (bytes >= kKiB && bytes % kKiB == 0)
+        return std::to_string(bytes / kKiB) + " KiB";
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
 namespace {
 
 constexpr int kSignificantDigits = 15;

@@ -14,6 +14,9 @@ std::string FormatDecimal(std::int64_t value);
 // integer digits, scientific ("1.5E-5", "1E15") otherwise.
 std::string FormatReal(double value, char decimalSeparator = '.');
 
+// A count of bytes in the largest unit that divides it: "8 MiB", "512 KiB", "1 byte", "600 bytes".
+std::string FormatByteCount(std::uint64_t bytes);
+
 // Upper-case hexadecimal with at least `digits` digits, zero-padded.
 std::string FormatHex(std::uint32_t value, int digits);
 

@@ -24,7 +24,7 @@ namespace quillet {
 
 namespace {
 
-constexpr const char* kVersionText = "quillet-info 0.0002";
+constexpr const char* kTool = "quillet-info";
 
 constexpr const char* kUsage =
     "Usage: quillet-info [OPTION]... FILE|DIRECTORY...\n"
@@ -474,49 +474,38 @@ std::vector<std::string> ExpandOperand(const std::string& operand, std::string& 
 std::optional<Options> ParseArguments(std::span<const std::string> arguments, std::ostream& out,
                                       std::ostream& err, int& exitStatus) {
     Options options;
-    bool optionsEnded = false;
     const auto usageError = [&](const std::string& problem) {
-        err << "quillet-info: " << problem << "\n"
-            << "Try 'quillet-info --help'.\n";
-        exitStatus = kExitUsage;
+        exitStatus = UsageError(err, kTool, problem);
         return std::nullopt;
     };
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
-            options.operands.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "--json") {
+    ArgumentReader reader(arguments);
+    while (reader.NextOption()) {
+        if (reader.Is("--json")) {
             options.json = true;
-        } else if (argument == "--trace") {
+        } else if (reader.Is("--trace")) {
             options.trace = true;
-        } else if (argument == "--verify") {
+        } else if (reader.Is("--verify")) {
             options.verify = true;
-        } else if (argument == "--details") {
+        } else if (reader.Is("--details")) {
             options.details = true;
-        } else if (argument == "--dat" || argument.starts_with("--dat=")) {
-            std::string file;
-            if (argument != "--dat")
-                file = argument.substr(6);
-            else if (i + 1 < arguments.size())
-                file = arguments[++i];
-            if (file.empty())
+        } else if (const std::optional<std::string> dat = reader.ValueOf("--dat")) {
+            if (dat->empty())
                 return usageError("--dat needs the name of a DAT file");
-            options.dats.push_back(file);
+            options.dats.push_back(*dat);
             options.details = true;
-        } else if (argument == "--help" || argument == "-h") {
+        } else if (reader.Is("--help") || reader.Is("-h")) {
             out << kUsage;
-            exitStatus = kExitAllAnalysed;
+            exitStatus = kExitSuccess;
             return std::nullopt;
-        } else if (argument == "--version") {
-            out << kVersionText << '\n';
-            exitStatus = kExitAllAnalysed;
+        } else if (reader.Is("--version")) {
+            out << kTool << ' ' << kQuilletVersion << '\n';
+            exitStatus = kExitSuccess;
             return std::nullopt;
         } else {
-            return usageError("unknown option " + argument);
+            return usageError("unknown option " + reader.Option());
         }
     }
+    options.operands = reader.Operands();
     if (options.operands.empty())
         return usageError("no image file given");
     return options;
@@ -525,7 +514,7 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
 } // namespace
 
 int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-    int exitStatus = kExitAllAnalysed;
+    int exitStatus = kExitSuccess;
     const std::optional<Options> options = ParseArguments(arguments, out, err, exitStatus);
     if (!options)
         return exitStatus;
@@ -536,7 +525,7 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
         try {
             dats.Load(dat);
         } catch (const EDatError& failure) {
-            err << "quillet-info: " << failure.Message() << '\n';
+            err << kTool << ": " << failure.Message() << '\n';
             return kExitUsage;
         }
     }
@@ -554,7 +543,7 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
                 exitStatus = kExitSomeFailed;
         }
         if (!problem.empty()) {
-            err << "quillet-info: " << problem << '\n';
+            err << kTool << ": " << problem << '\n';
             exitStatus = kExitSomeFailed;
         }
     }

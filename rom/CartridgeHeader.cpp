@@ -14,6 +14,7 @@ constexpr std::size_t kTitleLength = 21;
 constexpr std::size_t kMapMode = 0x15;
 constexpr std::size_t kCartridgeType = 0x16;
 constexpr std::size_t kRomSize = 0x17;
+constexpr std::size_t kSramSize = 0x18;
 constexpr std::size_t kRegion = 0x19;
 constexpr std::size_t kLicensee = 0x1A;
 constexpr std::size_t kComplement = 0x1C;
@@ -170,6 +171,7 @@ CartridgeHeader DecodeCartridgeHeader(std::span<const std::uint8_t, kHeaderWindo
     header.cartridgeType = main[kCartridgeType];
     header.subType = extended[kSubType];
     header.romSizeCode = main[kRomSize];
+    header.sramSizeCode = main[kSramSize];
     header.region = main[kRegion];
     header.licensee = main[kLicensee];
     header.complement = Word(main, kComplement);
@@ -326,6 +328,10 @@ std::optional<std::uint64_t> ResetTarget(HeaderPlace place, const CartridgeHeade
         return std::uint64_t{0x400000} + header.resetVector;
     }
     return std::nullopt;
+}
+
+bool LooksLikeHeader(HeaderPlace place, const CartridgeHeader& header) {
+    return MapFitsPlace(place, header.mapMode) || PrintableTitle(header.title);
 }
 
 int ScoreHeaderPlace(HeaderPlace place, const CartridgeHeader& header,

@@ -30,6 +30,7 @@ struct CartridgeHeader {
     std::uint8_t cartridgeType = 0;
     std::uint8_t subType = 0; // the extended header's chip sub-type, for custom chips
     std::uint8_t romSizeCode = 0;
+    std::uint8_t sramSizeCode = 0;
     std::uint8_t region = 0;
     std::uint8_t licensee = 0;
     std::uint16_t complement = 0;
@@ -62,6 +63,10 @@ std::optional<std::uint64_t> DeclaredRomBytes(const CartridgeHeader& header);
 bool ChecksumPairValid(const CartridgeHeader& header);
 // The data offset that the reset vector points to at this place, if it points into ROM.
 std::optional<std::uint64_t> ResetTarget(HeaderPlace place, const CartridgeHeader& header);
+
+// Whether a place holds what any header has, whatever its maker left unfilled: a map-mode byte
+// that fits the place, or a printable title. Random data rarely has either.
+bool LooksLikeHeader(HeaderPlace place, const CartridgeHeader& header);
 
 // How much a place looks like it holds the header: the checksum pair, a map-mode byte that fits
 // the place, a reset vector into ROM, a plausible first instruction there, a printable title

@@ -23,14 +23,6 @@ constexpr std::uint64_t kPiece = kShortestRepeat;
 // All three header places, with the vectors and reset targets, lie before this data offset.
 constexpr std::uint64_t kDecisionPoint = 0x410000;
 
-std::string SizeText(std::uint64_t bytes) {
-    if (bytes >= kMiB && bytes % kMiB == 0)
-        return FormatDecimal(static_cast<std::int64_t>(bytes / kMiB)) + " MiB";
-    if (bytes >= kKiB && bytes % kKiB == 0)
-        return FormatDecimal(static_cast<std::int64_t>(bytes / kKiB)) + " KiB";
-    return FormatDecimal(static_cast<std::int64_t>(bytes)) + (bytes == 1 ? " byte" : " bytes");
-}
-
 std::string Hex16(std::uint16_t value) {
     return "0x" + FormatHex(value, 4);
 }
@@ -59,7 +51,7 @@ ChecksumReport Diagnose(const Evidence& e) {
     std::vector<std::string> sentences;
     if (e.header == nullptr) {
         report.diagnosis.push_back(ChecksumDiagnosis::Underdump);
-        report.explanation = "The data (" + SizeText(e.dataSize) +
+        report.explanation = "The data (" + FormatByteCount(e.dataSize) +
                              ") ends before the first place of an internal header, 0x7FC0: "
                              "too short for a cartridge image.";
         return report;
@@ -84,7 +76,7 @@ ChecksumReport Diagnose(const Evidence& e) {
     } else if (matchesDeclared) {
         report.diagnosis.push_back(ChecksumDiagnosis::Matches);
         sentences.push_back("The checksum in the header matches the first " +
-                            SizeText(*e.declared) + ", the size the header declares.");
+                            FormatByteCount(*e.declared) + ", the size the header declares.");
     } else {
         report.diagnosis.push_back(ChecksumDiagnosis::DataChanged);
         sentences.push_back("The header holds a valid checksum, " + Hex16(h.checksum) +
@@ -97,13 +89,13 @@ ChecksumReport Diagnose(const Evidence& e) {
         // that could not fill half of it, or that fails a valid checksum, is missing some.
         if (e.dataSize <= *e.declared / 2 || (valid && !matchesAll)) {
             report.diagnosis.push_back(ChecksumDiagnosis::Underdump);
-            sentences.push_back("The image holds " + SizeText(e.dataSize) +
-                                " of data, less than the " + SizeText(*e.declared) +
+            sentences.push_back("The image holds " + FormatByteCount(e.dataSize) +
+                                " of data, less than the " + FormatByteCount(*e.declared) +
                                 " its size byte declares: part of the cartridge is missing.");
         }
     } else if (surplus) {
-        const std::string extra = SizeText(e.dataSize - *e.declared) + " beyond the " +
-                                  SizeText(*e.declared) + " its size byte declares";
+        const std::string extra = FormatByteCount(e.dataSize - *e.declared) + " beyond the " +
+                                  FormatByteCount(*e.declared) + " its size byte declares";
         if (e.padded) {
             report.diagnosis.push_back(ChecksumDiagnosis::Padded);
             sentences.push_back("The " + extra + " are all 0x" + FormatHex(e.fill, 2) +

@@ -1,0 +1,12 @@
+#include "cli/QuilletFix.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    quillet::UseBinaryStandardStreams();
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::unique_ptr<quillet::FileLayer> files = quillet::MakeSystemFileLayer();
+    return quillet::RunQuilletFix(arguments, std::cout, std::cerr, *files);
+}

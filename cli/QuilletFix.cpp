@@ -1,0 +1,258 @@
+#include "cli/QuilletFix.h"
+
+#include "base/ByteSource.h"
+#include "base/NumberFormat.h"
+#include "rom/ImageRepair.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace quillet {
+
+namespace {
+
+constexpr const char* kTool = "quillet-fix";
+
+constexpr const char* kUsage =
+    "Usage: quillet-fix [OPTION]... FILE...\n"
+    "Repairs SNES cartridge images: fills in the internal header's checksum, removes a copier\n"
+    "header or adds a Super Wild Card one. Without -o or --in-place nothing is written, and\n"
+    "the changes are only shown.\n"
+    "\n"
+    "  --checksum          write the checksum and its complement into the internal header\n"
+    "                      that quillet-info --details chooses, so that quillet-info\n"
+    "                      --verify finds them matching\n"
+    "  --strip-header      remove the 512-byte copier header\n"
+    "  --add-header swc    put a Super Wild Card header in front, its blocks count and mode\n"
+    "                      bits set from the data and its memory map; with --strip-header\n"
+    "                      it replaces the copier header there is\n"
+    "  -o, --output FILE   write the result to FILE (for one input file)\n"
+    "  --in-place          replace each input file with its result\n"
+    "  --force             let -o replace a FILE that exists\n"
+    "  --dry-run           say what would change, and write nothing\n"
+    "  --help              show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "A file is never half written: the result goes to a new file in the same folder, is\n"
+    "flushed to the disk and only then renamed over the target, so a failure leaves the\n"
+    "target as it was. A replaced file keeps its permissions.\n"
+    "\n"
+    "Examples:\n"
+    "  quillet-fix --checksum -o fixed.sfc homebrew.sfc\n"
+    "  quillet-fix --strip-header --in-place game.smc\n"
+    "  quillet-fix --dry-run --checksum --add-header swc game.sfc\n"
+    "\n"
+    "Exit status: 0 when every file was repaired or needed nothing, 1 when any was refused\n"
+    "or could not be written, 2 for a wrong command line.\n";
+
+struct Options {
+    RepairRequest request;
+    std::optional<std::string> output;
+    bool inPlace = false;
+    bool force = false;
+    bool dryRun = false;
+    std::vector<std::string> files;
+
+    bool Writes() const { return (output || inPlace) && !dryRun; }
+};
+
+std::string Hex(std::uint32_t value, int digits) {
+    return "0x" + FormatHex(value, digits);
+}
+
+std::string PlaceText(const ChecksumFill& fill) {
+    return Hex(fill.address, 6) + " (" + HeaderPlaceName(fill.place) + ")";
+}
+
+// The changes in the past tense once made, or with "would" before they are.
+std::vector<std::string> DescribeChanges(const RepairResult& result, bool made) {
+    std::vector<std::string> lines;
+    if (const auto& stripped = result.stripped) {
+        lines.push_back(std::string(made ? "removed" : "would remove") +
+                        " the 512-byte copier header (" + stripped->format + ")");
+    }
+    if (const auto& fill = result.checksum) {
+        if (fill->Changes()) {
+            lines.push_back(std::string(made ? "set" : "would set") + " the checksum at " +
+                            PlaceText(*fill) + " to " + Hex(fill->checksum, 4) +
+                            " and its complement to " + Hex(fill->complement, 4) + " (they were " +
+                            Hex(fill->oldChecksum, 4) + " and " + Hex(fill->oldComplement, 4) +
+                            ")");
+        } else if (fill->matchesDeclaredBytes) {
+            lines.push_back("the checksum at " + PlaceText(*fill) + ", " + Hex(fill->checksum, 4) +
+                            ", is right for the first " +
+                            FormatByteCount(*fill->matchesDeclaredBytes) +
+                            ", the size the header declares; the rest of the data is left as it "
+                            "is");
+        } else {
+            lines.push_back("the checksum at " + PlaceText(*fill) +
+                            " is right already: " + Hex(fill->checksum, 4));
+        }
+    }
+    if (const auto& added = result.added) {
+        std::string sram = "no SRAM";
+        if (added->sramKbits)
+            sram = FormatDecimal(*added->sramKbits) + " kbit SRAM";
+        lines.push_back(std::string(made ? "added" : "would add") +
+                        " a Super Wild Card header: " + FormatDecimal(added->blocks) +
+                        " blocks of 8 KiB, mode byte " + Hex(added->modeByte, 2) + " (" +
+                        (added->hiRom ? "HiROM, mode 21" : "LoROM, mode 20") + ", " + sram + ")");
+    }
+    for (const std::string& note : result.notes)
+        lines.push_back("note: " + note);
+    return lines;
+}
+
+std::vector<std::uint8_t> ReadImage(const std::string& path) {
+    FileSource file(path);
+    // Refused before it is read: a file of gigabytes is no cartridge.
+    CheckRepairableSize(file.Size());
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const std::size_t got = file.ReadAt(done, std::span(bytes).subspan(done));
+        if (got == 0)
+            throw EReadFailure("Cannot read file " + path + ": it shrank while it was read");
+        done += got;
+    }
+    return bytes;
+}
+
+std::string TargetExistsText(const std::string& target) {
+    return std::string(kTool) + ": " + target + " exists; give --force to replace it\n";
+}
+
+// Repairs one file and writes or shows the result; false when it was refused or failed.
+bool FixOne(const std::string& path, const Options& options, std::ostream& out, std::ostream& err,
+            FileLayer& files) {
+    const std::string target = options.output.value_or(path);
+    const bool replace = options.inPlace || options.force;
+    if (options.output && !options.force && files.Exists(target)) {
+        err << TargetExistsText(target);
+        return false;
+    }
+
+    RepairResult result;
+    try {
+        const std::vector<std::uint8_t> image = ReadImage(path);
+        result = RepairImage(image, options.request);
+    } catch (const ERepairRefused& refusal) {
+        err << kTool << ": " << path << ": " << refusal.Message();
+        if (refusal.Reason() == RepairRefusal::HasCopierHeader)
+            err << "; give --strip-header as well to replace it";
+        err << '\n';
+        return false;
+    } catch (const Exception& failure) { // cannot be opened or read
+        err << kTool << ": " << failure.Message() << '\n';
+        return false;
+    }
+
+    if (!options.Writes()) {
+        for (const std::string& line : DescribeChanges(result, false))
+            out << path << ": " << line << '\n';
+        out << path << ": nothing written"
+            << (options.dryRun ? " (--dry-run)"
+                               : "; give -o FILE or --in-place to write the result")
+            << '\n';
+        return true;
+    }
+
+    const bool rewrite = result.changed || options.output;
+    if (rewrite) {
+        try {
+            WriteFileSafely(files, target, result.image, replace);
+        } catch (const ETargetExists&) {
+            err << TargetExistsText(target);
+            return false;
+        } catch (const EWriteFailure& failure) {
+            const bool existed = files.Exists(target);
+            err << kTool << ": " << path << ": " << failure.Message() << "; "
+                << (existed ? target + " is as it was" : "nothing was written") << '\n';
+            return false;
+        }
+    }
+    for (const std::string& line : DescribeChanges(result, true))
+        out << path << ": " << line << '\n';
+    if (options.output)
+        out << path << ": wrote " << target << (result.changed ? "" : " (unchanged)") << '\n';
+    else
+        out << path << (rewrite ? ": rewritten in place" : ": unchanged, nothing to write") << '\n';
+    return true;
+}
+
+std::optional<Options> ParseArguments(std::span<const std::string> arguments, std::ostream& out,
+                                      std::ostream& err, int& exitStatus) {
+    Options options;
+    const auto usageError = [&](const std::string& problem) {
+        exitStatus = UsageError(err, kTool, problem);
+        return std::nullopt;
+    };
+    ArgumentReader reader(arguments);
+    while (reader.NextOption()) {
+        if (reader.Is("--checksum")) {
+            options.request.fillChecksum = true;
+        } else if (reader.Is("--strip-header")) {
+            options.request.stripCopierHeader = true;
+        } else if (const std::optional<std::string> format = reader.ValueOf("--add-header")) {
+            std::string lower = *format;
+            std::ranges::transform(lower, lower.begin(), [](unsigned char c) {
+                return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            });
+            if (lower != "swc") {
+                return usageError(format->empty() ? "--add-header needs a format: swc"
+                                                  : "cannot add a header of format '" + *format +
+                                                        "': swc is the one there is");
+            }
+            options.request.addSwcHeader = true;
+        } else if (const std::optional<std::string> output = reader.ValueOf("-o", "--output")) {
+            if (output->empty())
+                return usageError(reader.Option() + " needs the name of the file to write");
+            options.output = *output;
+        } else if (reader.Is("--in-place")) {
+            options.inPlace = true;
+        } else if (reader.Is("--force")) {
+            options.force = true;
+        } else if (reader.Is("--dry-run")) {
+            options.dryRun = true;
+        } else if (reader.Is("--help") || reader.Is("-h")) {
+            out << kUsage;
+            exitStatus = kExitSuccess;
+            return std::nullopt;
+        } else if (reader.Is("--version")) {
+            out << kTool << ' ' << kQuilletVersion << '\n';
+            exitStatus = kExitSuccess;
+            return std::nullopt;
+        } else {
+            return usageError("unknown option " + reader.Option());
+        }
+    }
+    options.files = reader.Operands();
+    const RepairRequest& r = options.request;
+    if (!r.fillChecksum && !r.stripCopierHeader && !r.addSwcHeader)
+        return usageError("nothing to do: give --checksum, --strip-header or --add-header swc");
+    if (options.files.empty())
+        return usageError("no image file given");
+    if (options.output && options.inPlace)
+        return usageError("-o and --in-place exclude each other");
+    if (options.output && options.files.size() > 1)
+        return usageError("-o takes one input file; give --in-place to repair several");
+    return options;
+}
+
+} // namespace
+
+int RunQuilletFix(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
+                  FileLayer& files) {
+    int exitStatus = kExitSuccess;
+    const std::optional<Options> options = ParseArguments(arguments, out, err, exitStatus);
+    if (!options)
+        return exitStatus;
+    for (const std::string& file : options->files) {
+        if (!FixOne(file, *options, out, err, files))
+            exitStatus = kExitSomeFailed;
+    }
+    return exitStatus;
+}
+
+} // namespace quillet

@@ -1,0 +1,260 @@
+#include "rom/ImageRepair.h"
+
+#include "base/ByteSource.h"
+#include "base/NumberFormat.h"
+#include "base/TextSink.h"
+#include "rom/ImageScanner.h"
+#include "rom/RomAnalysis.h"
+#include "rom/RomChecksum.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+namespace {
+
+constexpr std::uint64_t kBlockBytes = 8192;
+
+// Offsets in the internal header.
+constexpr std::size_t kComplementAt = 0x1C;
+constexpr std::size_t kChecksumAt = 0x1E;
+
+// Super Wild Card header: blocks count, mode byte, and a signature that says which it is.
+constexpr std::size_t kSwcBlocks = 0;
+constexpr std::size_t kSwcMode = 2;
+constexpr std::size_t kSwcSignature = 8;
+constexpr std::array<std::uint8_t, 3> kSwcSignatureBytes = {0xAA, 0xBB, 0x04};
+// Mode byte: bit 5 maps the SRAM and bit 4 the program as mode 21 (HiROM); bits 3 and 2 give
+// the SRAM the copier lends the game. Bit 7 clear runs the game from its reset vector, and bit
+// 6 clear says no further file follows.
+constexpr std::uint8_t kSwcMode21 = 0x30;
+constexpr std::uint8_t kSwcSram256Kbits = 0x00;
+constexpr std::uint8_t kSwcSram64Kbits = 0x04;
+constexpr std::uint8_t kSwcSram16Kbits = 0x08;
+constexpr std::uint8_t kSwcSramOff = 0x0C;
+
+std::string PlaceText(HeaderPlace place) {
+    return "0x" + FormatHex(HeaderAddress(place), 6) + " (" + HeaderPlaceName(place) + ")";
+}
+
+std::string Hex16(std::uint16_t value) {
+    return "0x" + FormatHex(value, 4);
+}
+
+std::string MapText(bool hiRom) {
+    return hiRom ? "HiROM" : "LoROM";
+}
+
+// The place whose header the design's analysis reads.
+HeaderPlace AnalysisPlace(const SNESImageInfo& info) {
+    return info.HiRom ? HeaderPlace::HiRom : HeaderPlace::LoRom;
+}
+
+SNESImageInfo Analyse(std::span<const std::uint8_t> image) {
+    SNESImageInfo info;
+    NullSink log;
+    MemorySource source(image);
+    AnalyseRomImage(source, info, log);
+    return info;
+}
+
+ImageDetails Scan(std::span<const std::uint8_t> image, const SNESImageInfo& info) {
+    ImageScanner scanner(image.size(), static_cast<std::uint64_t>(info.HeaderSize));
+    scanner.Feed(image);
+    return scanner.Finish(info);
+}
+
+bool Has(const ChecksumReport& report, ChecksumDiagnosis diagnosis) {
+    return std::ranges::find(report.diagnosis, diagnosis) != report.diagnosis.end();
+}
+
+void PutWord(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value & 0xFF);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// The data size by the analysis' rule: 512 bytes over whole 8 KiB blocks are a copier header.
+std::uint64_t DataBytes(std::uint64_t fileSize) {
+    return fileSize % kBlockBytes == kCopierHeaderBytes ? fileSize - kCopierHeaderBytes : fileSize;
+}
+
+ChecksumFill FillChecksum(std::vector<std::uint8_t>& data, const ImageDetails& details) {
+    if (!details.cartridge) {
+        throw ERepairRefused(RepairRefusal::NoInternalHeader,
+                             "no internal header: the data (" + FormatByteCount(details.data.size) +
+                                 ") ends before its first place, " + PlaceText(HeaderPlace::LoRom));
+    }
+    const CartridgeHeader& header = *details.cartridge;
+    ChecksumFill fill;
+    fill.place = details.opinion.place;
+    fill.address = header.address;
+    fill.oldChecksum = fill.checksum = header.checksum;
+    fill.oldComplement = fill.complement = header.complement;
+    if (Has(details.checksum, ChecksumDiagnosis::Matches)) {
+        // Right already; when only for the declared size, the surplus is what is wrong.
+        if (details.checksum.computed != header.checksum)
+            fill.matchesDeclaredBytes = DeclaredRomBytes(header);
+        return fill;
+    }
+    if (!LooksLikeHeader(fill.place, header)) {
+        throw ERepairRefused(RepairRefusal::NoInternalHeader,
+                             "no internal header at " + PlaceText(fill.place) +
+                                 ", the likeliest place: neither a title nor a map-mode byte is "
+                                 "there, and a checksum written there could overwrite game data");
+    }
+    // Complement and checksum bytes that add up to 0xFFFF add 0xFF + 0xFF to the sum whatever
+    // the checksum is, so the sum taken with any such pair in place is the one to write.
+    const std::size_t at = header.address;
+    PutWord(data, at + kComplementAt, 0xFFFF);
+    PutWord(data, at + kChecksumAt, 0x0000);
+    MemorySource source(data);
+    fill.checksum = ComputeRomChecksum(source, 0);
+    fill.complement = static_cast<std::uint16_t>(fill.checksum ^ 0xFFFF);
+    PutWord(data, at + kComplementAt, fill.complement);
+    PutWord(data, at + kChecksumAt, fill.checksum);
+    return fill;
+}
+
+AddedHeader SwcHeaderFor(std::uint64_t dataBytes, const SNESImageInfo& info) {
+    AddedHeader added;
+    added.blocks = static_cast<std::uint16_t>(dataBytes / kBlockBytes);
+    added.hiRom = info.HiRom;
+    CartridgeHeader type;
+    type.cartridgeType = static_cast<std::uint8_t>(info.RomType);
+    std::uint8_t sramBits = kSwcSramOff;
+    if (HasRam(type)) {
+        // The smallest the copier offers that holds the header's SRAM; 256 kilobits at most.
+        const std::int32_t kbits = info.SramSizeKbits;
+        if (kbits > 0 && kbits <= 16) {
+            sramBits = kSwcSram16Kbits;
+            added.sramKbits = 16;
+        } else if (kbits > 0 && kbits <= 64) {
+            sramBits = kSwcSram64Kbits;
+            added.sramKbits = 64;
+        } else {
+            sramBits = kSwcSram256Kbits;
+            added.sramKbits = 256;
+        }
+    }
+    added.modeByte = static_cast<std::uint8_t>((added.hiRom ? kSwcMode21 : 0) | sramBits);
+    return added;
+}
+
+} // namespace
+
+void CheckRepairableSize(std::uint64_t fileSize) {
+    const std::uint64_t data = DataBytes(fileSize);
+    if (data > kLargestRomData) {
+        throw ERepairRefused(RepairRefusal::TooLarge,
+                             "too large: " + FormatDecimal(static_cast<std::int64_t>(data)) +
+                                 " bytes of data, more than the " +
+                                 FormatByteCount(kLargestRomData) + " a cartridge can hold");
+    }
+}
+
+std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,
+                                                           std::uint8_t modeByte) {
+    std::array<std::uint8_t, kCopierHeaderBytes> header{};
+    header[kSwcBlocks] = static_cast<std::uint8_t>(blocks & 0xFF);
+    header[kSwcBlocks + 1] = static_cast<std::uint8_t>(blocks >> 8);
+    header[kSwcMode] = modeByte;
+    std::ranges::copy(kSwcSignatureBytes, header.begin() + kSwcSignature);
+    return header;
+}
+
+RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairRequest& request) {
+    CheckRepairableSize(image.size());
+    const SNESImageInfo before = Analyse(image);
+    const auto offset = static_cast<std::size_t>(before.HeaderSize);
+    std::vector<std::uint8_t> header(image.begin(), image.begin() + offset);
+    std::vector<std::uint8_t> data(image.begin() + offset, image.end());
+
+    RepairResult result;
+    if (request.stripCopierHeader) {
+        if (offset == 0) {
+            throw ERepairRefused(RepairRefusal::NoCopierHeader,
+                                 "no copier header to remove: the size is not 512 bytes over a "
+                                 "whole number of 8 KiB blocks");
+        }
+        result.stripped = StrippedHeader{before.FileFormat};
+        header.clear();
+    }
+    if (request.addSwcHeader) {
+        if (!header.empty()) {
+            throw ERepairRefused(RepairRefusal::HasCopierHeader,
+                                 "already has a 512-byte copier header (" + before.FileFormat +
+                                     ")");
+        }
+        if (data.empty()) {
+            throw ERepairRefused(RepairRefusal::NotWholeBlocks,
+                                 "no data to put a copier header in front of");
+        }
+        if (data.size() % kBlockBytes != 0) {
+            throw ERepairRefused(RepairRefusal::NotWholeBlocks,
+                                 FormatDecimal(static_cast<std::int64_t>(data.size())) +
+                                     " bytes of data, not a whole number of 8 KiB blocks: a "
+                                     "copier header in front of them would not be recognised");
+        }
+    }
+
+    std::optional<ImageDetails> details;
+    if (request.fillChecksum || request.addSwcHeader)
+        details = Scan(image, before);
+    if (request.fillChecksum)
+        result.checksum = FillChecksum(data, *details);
+    std::optional<SNESImageInfo> bare; // the data as it will be, without a copier header
+    if (request.addSwcHeader) {
+        // The header follows the map the analysis will read, which a new checksum can change
+        // and a header in front of the data cannot.
+        bare = Analyse(data);
+        result.added = SwcHeaderFor(data.size(), *bare);
+        const auto swc = MakeSwcHeader(result.added->blocks, result.added->modeByte);
+        header.assign(swc.begin(), swc.end());
+    }
+
+    result.image = std::move(header);
+    result.image.insert(result.image.end(), data.begin(), data.end());
+    result.changed = !std::ranges::equal(result.image, image);
+
+    // Read the result back as the analysis and the second opinion will.
+    const SNESImageInfo after = Analyse(result.image);
+    if (result.checksum && result.checksum->Changes()) {
+        const ImageDetails check = Scan(result.image, after);
+        if (check.opinion.place != result.checksum->place) {
+            throw ERepairRefused(
+                RepairRefusal::OpinionWouldMove,
+                "a checksum written at " + PlaceText(result.checksum->place) + " would make " +
+                    PlaceText(check.opinion.place) +
+                    " look more like the header, so the image would still not verify");
+        }
+        if (Has(check.checksum, ChecksumDiagnosis::Underdump)) {
+            result.notes.push_back("The data is shorter than its header declares: the checksum "
+                                   "now matches the data as it is, not the whole cartridge.");
+        }
+    }
+    if (result.checksum && AnalysisPlace(after) != result.checksum->place) {
+        MemorySource source(result.image);
+        const std::uint16_t verified =
+            ComputeRomChecksum(source, static_cast<std::uint64_t>(after.HeaderSize));
+        if (verified != static_cast<std::uint16_t>(after.Checksum)) {
+            result.notes.push_back(
+                "The analysis looks for the checksum at " + PlaceText(AnalysisPlace(after)) +
+                ", not at this image's header at " + PlaceText(result.checksum->place) +
+                ", so its verification still compares " + Hex16(verified) + " with " +
+                Hex16(static_cast<std::uint16_t>(after.Checksum)) + " found there.");
+        }
+    }
+    if (result.added && details->cartridge &&
+        (details->opinion.place != HeaderPlace::LoRom) != bare->HiRom) {
+        result.notes.push_back("The mode bits follow the analysis, which reads the image as " +
+                               MapText(bare->HiRom) + "; the second opinion puts the header at " +
+                               PlaceText(details->opinion.place) + ".");
+    }
+    if (after.HiRom != before.HiRom) {
+        result.notes.push_back("The analysis now reads the image as " + MapText(after.HiRom) +
+                               ", not as " + MapText(before.HiRom) + ".");
+    }
+    return result;
+}
+
+} // namespace quillet

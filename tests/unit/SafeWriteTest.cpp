@@ -1,0 +1,187 @@
+#include "cli/SafeWrite.h"
+
+#include "tests/support/FailingFileLayer.h"
+#include "tests/support/MessageOf.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using testing::FailingFileLayer;
+using testing::MessageOf;
+using testing::TempFolder;
+using testing::WriteStep;
+
+Bytes ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::ranges::sort(names);
+    return names;
+}
+
+const Bytes kOld(1000, 0x11);
+const Bytes kNew(70000, 0x22);
+
+TEST(SafeWrite, AFailureAtAnyStepLeavesTheTargetAsItWasAndNoFileBehind) {
+    const struct {
+        WriteStep step;
+        const char* doing; // what the message says was being done; "*" stands for the target
+    } steps[] = {
+        {WriteStep::Create, "cannot create a file in "},
+        {WriteStep::Permissions, "cannot write *"},
+        {WriteStep::Write, "cannot write *"},
+        {WriteStep::Flush, "cannot write *"},
+        {WriteStep::Close, "cannot write *"},
+        {WriteStep::Rename, "cannot * *"},
+    };
+    for (const bool replacing : {false, true}) {
+        for (const auto& s : steps) {
+            if (s.step == WriteStep::Permissions && !replacing)
+                continue; // only a file replaced has permissions to pass on
+            SCOPED_TRACE((replacing ? "replacing, step " : "new file, step ") +
+                         std::to_string(static_cast<int>(s.step)));
+            TempFolder folder;
+            folder.Write("game.sfc", kOld);
+            folder.Write("other.sfc", kOld);
+            const std::string target =
+                (folder.Path() / (replacing ? "game.sfc" : "new.sfc")).string();
+            FailingFileLayer files(s.step);
+
+            const std::string message =
+                MessageOf([&] { WriteFileSafely(files, target, kNew, true); });
+
+            std::string expected = s.doing;
+            if (s.step == WriteStep::Create)
+                expected += folder.Path().string();
+            if (s.step == WriteStep::Rename)
+                expected = (replacing ? "cannot replace " : "cannot create ") + target;
+            if (expected.ends_with('*'))
+                expected = expected.substr(0, expected.size() - 1) + target;
+            EXPECT_EQ(message, expected + ": injected failure");
+            EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc", "other.sfc"}));
+            EXPECT_EQ(ReadAll(folder.Path() / "game.sfc"), kOld);
+        }
+    }
+}
+
+TEST(SafeWrite, NewFilesReplacedFilesAndTargetsThatMustNotBeReplaced) {
+    TempFolder folder;
+    const std::string old = folder.Write("game.sfc", kOld);
+    const std::string fresh = (folder.Path() / "fresh.sfc").string();
+    FailingFileLayer files(std::nullopt);
+
+    WriteFileSafely(files, fresh, kNew, false);
+    EXPECT_EQ(ReadAll(fresh), kNew);
+
+    EXPECT_THROW(WriteFileSafely(files, old, kNew, false), ETargetExists);
+    EXPECT_EQ(ReadAll(old), kOld);
+    WriteFileSafely(files, old, kNew, true);
+    EXPECT_EQ(ReadAll(old), kNew);
+
+    // Another program makes the target between our look and our rename: its file stays.
+    const std::string late = (folder.Path() / "late.sfc").string();
+    files.beforeRename = [&] { folder.Write("late.sfc", kOld); };
+    EXPECT_THROW(WriteFileSafely(files, late, kNew, false), ETargetExists);
+    EXPECT_EQ(ReadAll(late), kOld);
+    files.beforeRename = nullptr;
+
+    files.namesTaken = true;
+    EXPECT_EQ(MessageOf([&] { WriteFileSafely(files, old, kOld, true); }),
+              "cannot create a file in " + folder.Path().string() +
+                  ": no free name for a temporary file");
+    EXPECT_EQ(Names(folder.Path()),
+              (std::vector<std::string>{"fresh.sfc", "game.sfc", "late.sfc"}));
+}
+
+TEST(SafeWrite, AFolderThatCannotBeWrittenToIsAClearFailure) {
+    TempFolder folder;
+    const std::string target = (folder.Path() / "no-such-folder" / "game.sfc").string();
+    const auto files = MakeSystemFileLayer();
+    const std::string message = MessageOf([&] { WriteFileSafely(*files, target, kNew, false); });
+    EXPECT_TRUE(message.starts_with("cannot create a file in " +
+                                    (folder.Path() / "no-such-folder").string() + ": "))
+        << message;
+    EXPECT_FALSE(fs::exists(folder.Path() / "no-such-folder"));
+}
+
+#ifdef _WIN32
+
+TEST(SafeWrite, AReplacedFileKeepsItsAttributesAndAReadOnlyOneIsNotReplaced) {
+    TempFolder folder;
+    const std::string hidden = folder.Write("hidden.sfc", kOld);
+    if (!SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE) ||
+        (GetFileAttributesA(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN) == 0)
+        GTEST_SKIP() << "this file system keeps no hidden attribute";
+    const auto files = MakeSystemFileLayer();
+    WriteFileSafely(*files, hidden, kNew, true);
+    EXPECT_EQ(ReadAll(hidden), kNew);
+    EXPECT_NE(GetFileAttributesA(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+
+    const std::string readOnly = folder.Write("read-only.sfc", kOld);
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(MessageOf([&] {
+                    WriteFileSafely(*files, readOnly, kNew, true);
+                }).starts_with("cannot replace " + readOnly + ": "));
+    EXPECT_EQ(ReadAll(readOnly), kOld);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"hidden.sfc", "read-only.sfc"}));
+}
+
+#else
+
+TEST(SafeWrite, AReplacedFileKeepsItsModeAndALinkStaysALink) {
+    TempFolder folder;
+    const std::string game = folder.Write("game.sfc", kOld);
+    ASSERT_EQ(::chmod(game.c_str(), 0640), 0);
+    const fs::path link = folder.Path() / "link.sfc";
+    fs::create_symlink("game.sfc", link);
+    const auto files = MakeSystemFileLayer();
+
+    WriteFileSafely(*files, link.string(), kNew, true);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadAll(game), kNew);
+    struct stat info {};
+    ASSERT_EQ(::stat(game.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc", "link.sfc"}));
+}
+
+TEST(SafeWrite, AFileTheUserMayNotWriteIsNotReplaced) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write any file";
+    TempFolder folder;
+    const std::string game = folder.Write("game.sfc", kOld);
+    ASSERT_EQ(::chmod(game.c_str(), 0444), 0);
+    const auto files = MakeSystemFileLayer();
+    EXPECT_EQ(MessageOf([&] { WriteFileSafely(*files, game, kNew, true); }),
+              "cannot replace " + game + ": Permission denied");
+    EXPECT_EQ(ReadAll(game), kOld);
+    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc"}));
+}
+
+#endif
+
+} // namespace
+} // namespace quillet
