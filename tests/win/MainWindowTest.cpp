@@ -30,7 +30,7 @@ using OpenCommand = MainWindow;
 
 TEST_F(MainWindow, EscapeCloseBoxAndMenuAskFirstAndSaveTheBindingsWhateverTheAnswer) {
     ShowWindow(form.Handle(), SW_SHOW);
-    const UINT menuExit = GetMenuItemID(GetSubMenu(GetMenu(form.Handle()), 0), 4);
+    const UINT menuExit = TForm1::cmdExit;
     const MSG ways[] = {{form.btnExit->Handle(), WM_KEYDOWN, VK_ESCAPE},
                         {form.Handle(), WM_SYSCOMMAND, SC_CLOSE},
                         {form.Handle(), WM_COMMAND, menuExit}};
