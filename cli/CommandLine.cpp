@@ -37,6 +37,19 @@ std::optional<std::string> ArgumentReader::ValueOf(std::string_view name) {
     return std::nullopt;
 }
 
+bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::string_view tool,
+                         std::string_view usage) {
+    if (reader.Is("--help") || reader.Is("-h")) {
+        out << usage;
+        return true;
+    }
+    if (reader.Is("--version")) {
+        out << tool << ' ' << kQuilletVersion << '\n';
+        return true;
+    }
+    return false;
+}
+
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem) {
     err << tool << ": " << problem << '\n' << "Try '" << tool << " --help'.\n";
     return kExitUsage;

@@ -47,6 +47,11 @@ private:
     std::vector<std::string> operands_;
 };
 
+// Answers --help (or -h) with `usage` and --version with the tool's name and version; true
+// when the option was one of them, and the tool has nothing more to do.
+bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::string_view tool,
+                         std::string_view usage);
+
 // Says what is wrong and where help is, the way GNU tools do; returns kExitUsage.
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem);
 

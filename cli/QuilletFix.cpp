@@ -215,12 +215,7 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
             options.force = true;
         } else if (reader.Is("--dry-run")) {
             options.dryRun = true;
-        } else if (reader.Is("--help") || reader.Is("-h")) {
-            out << kUsage;
-            exitStatus = kExitSuccess;
-            return std::nullopt;
-        } else if (reader.Is("--version")) {
-            out << kTool << ' ' << kQuilletVersion << '\n';
+        } else if (AnswerHelpOrVersion(reader, out, kTool, kUsage)) {
             exitStatus = kExitSuccess;
             return std::nullopt;
         } else {

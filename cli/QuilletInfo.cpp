@@ -493,12 +493,7 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
                 return usageError("--dat needs the name of a DAT file");
             options.dats.push_back(*dat);
             options.details = true;
-        } else if (reader.Is("--help") || reader.Is("-h")) {
-            out << kUsage;
-            exitStatus = kExitSuccess;
-            return std::nullopt;
-        } else if (reader.Is("--version")) {
-            out << kTool << ' ' << kQuilletVersion << '\n';
+        } else if (AnswerHelpOrVersion(reader, out, kTool, kUsage)) {
             exitStatus = kExitSuccess;
             return std::nullopt;
         } else {

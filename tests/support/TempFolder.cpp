@@ -1,8 +1,10 @@
 #include "tests/support/TempFolder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace quillet::testing {
@@ -29,6 +31,20 @@ std::string TempFolder::Write(const std::string& name,
     if (!out)
         throw std::runtime_error("cannot write " + file.string());
     return file.string();
+}
+
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Names(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::ranges::sort(names);
+    return names;
 }
 
 } // namespace quillet::testing

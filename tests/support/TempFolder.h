@@ -23,4 +23,8 @@ private:
     std::filesystem::path path_;
 };
 
+// A file's bytes, and the names in a folder in order: what tests read back.
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path);
+std::vector<std::string> Names(const std::filesystem::path& folder);
+
 } // namespace quillet::testing

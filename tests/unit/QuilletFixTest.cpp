@@ -50,18 +50,8 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-Bytes ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::ranges::sort(names);
-    return names;
-}
+using testing::Names;
+using testing::ReadAll;
 
 // A homebrew game as its assembler leaves it: everything but the checksum.
 Bytes Homebrew(std::size_t size = 256 * 1024, std::size_t area = kLoRomArea,

@@ -28,18 +28,8 @@ using testing::MessageOf;
 using testing::TempFolder;
 using testing::WriteStep;
 
-Bytes ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> Names(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::ranges::sort(names);
-    return names;
-}
+using testing::Names;
+using testing::ReadAll;
 
 const Bytes kOld(1000, 0x11);
 const Bytes kNew(70000, 0x22);
