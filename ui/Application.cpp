@@ -154,8 +154,9 @@ void TApplication::Terminate() {
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+    // Never a hidden window: a box it owns would not be seen.
     HWND owner = GetActiveWindow();
-    if (owner == nullptr && mainForm_ != nullptr)
+    if ((owner == nullptr || !IsWindowVisible(owner)) && mainForm_ != nullptr)
         owner = mainForm_->Handle();
     if (owner == nullptr)
         owner = Handle();

@@ -193,6 +193,13 @@ void TForm::Show() {
 }
 
 void TForm::Hide() {
+    // A window that belongs to a form gives the activation back to it before it goes, so that
+    // Windows does not hand it to whatever window happens to be next.
+    if (GetActiveWindow() == Handle()) {
+        HWND owner = GetWindow(Handle(), GW_OWNER);
+        if (owner != nullptr && IsWindowVisible(owner) && IsWindowEnabled(owner))
+            SetActiveWindow(owner);
+    }
     ShowWindow(Handle(), SW_HIDE);
 }
 
