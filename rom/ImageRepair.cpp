@@ -45,7 +45,7 @@ std::string MapText(bool hiRom) {
     return hiRom ? "HiROM" : "LoROM";
 }
 
-// The place whose header the design's analysis reads.
+// The place whose header the analysis (AnalyseRomImage) reads.
 HeaderPlace AnalysisPlace(const SNESImageInfo& info) {
     return info.HiRom ? HeaderPlace::HiRom : HeaderPlace::LoRom;
 }

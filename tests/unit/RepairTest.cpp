@@ -98,7 +98,7 @@ TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) 
     const struct {
         const char* name;
         ImageSpec spec;
-        bool analysisReadsThere; // whether the design's analysis looks at the same place
+        bool analysisReadsThere; // whether the analysis looks at the same place
     } cases[] = {
         {"LoROM, 512 KiB", {.dataBytes = 512 * kKiB}, true},
         {"LoROM, the least data a header fits in", {.dataBytes = 32 * kKiB}, true},
