@@ -66,3 +66,19 @@ await_exit() {
   done
   return 1
 }
+
+# How many characters two texts are apart (Levenshtein): for text read off the screen with OCR,
+# which may misread a character or two.
+text_distance() {
+  awk -v a="$1" -v b="$2" 'BEGIN {
+    n = length(a); m = length(b)
+    for (i = 0; i <= n; i++) d[i, 0] = i
+    for (j = 0; j <= m; j++) d[0, j] = j
+    for (i = 1; i <= n; i++)
+      for (j = 1; j <= m; j++) {
+        c = (substr(a, i, 1) == substr(b, j, 1)) ? 0 : 1
+        x = d[i - 1, j] + 1; y = d[i, j - 1] + 1; z = d[i - 1, j - 1] + c
+        d[i, j] = x < y ? (x < z ? x : z) : (y < z ? y : z)
+      }
+    print d[n, m] }'
+}
