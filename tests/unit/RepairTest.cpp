@@ -48,7 +48,7 @@ std::uint8_t SizeCodeFor(std::size_t bytes) {
 enum class Pair { Placeholder, Stale };
 enum class Copier { None, Swc, Fig, Unknown };
 
-struct ImageSpec {
+struct ImagePlan {
     std::size_t dataBytes;
     std::size_t area = kLoRomArea;
     std::uint8_t makeup = 0x20;
@@ -59,25 +59,25 @@ struct ImageSpec {
     std::uint32_t seed = 1;
 };
 
-Bytes Build(const ImageSpec& spec) {
-    Bytes rom = MakeRomData(spec.dataBytes, spec.seed);
-    WriteInternalHeader(rom, spec.area,
+Bytes Build(const ImagePlan& plan) {
+    Bytes rom = MakeRomData(plan.dataBytes, plan.seed);
+    WriteInternalHeader(rom, plan.area,
                         {.title = "REPAIR ME",
-                         .makeup = spec.makeup,
-                         .cartridgeType = spec.cartridgeType,
-                         .romSizeCode = SizeCodeFor(spec.dataBytes),
-                         .sramSizeCode = spec.sramSizeCode,
+                         .makeup = plan.makeup,
+                         .cartridgeType = plan.cartridgeType,
+                         .romSizeCode = SizeCodeFor(plan.dataBytes),
+                         .sramSizeCode = plan.sramSizeCode,
                          .licensee = 0x01});
-    if (spec.pair == Pair::Stale)
-        MarkAreaValid(rom, spec.area, 0x1234); // a valid pair from before the data changed
-    const auto blocks = static_cast<std::uint16_t>(spec.dataBytes / 8192);
-    switch (spec.copier) {
+    if (plan.pair == Pair::Stale)
+        MarkAreaValid(rom, plan.area, 0x1234); // a valid pair from before the data changed
+    const auto blocks = static_cast<std::uint16_t>(plan.dataBytes / 8192);
+    switch (plan.copier) {
     case Copier::None:
         return rom;
     case Copier::Swc:
         return Concatenate(SuperWildCardHeader(blocks, 0x00), rom);
     case Copier::Fig:
-        return Concatenate(ProFighterHeader(blocks, (spec.makeup & 1) != 0), rom);
+        return Concatenate(ProFighterHeader(blocks, (plan.makeup & 1) != 0), rom);
     case Copier::Unknown:
         return Concatenate(UnknownCopierHeader(), rom);
     }
@@ -97,7 +97,7 @@ constexpr RepairRequest kAdd{.addSwcHeader = true};
 TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) {
     const struct {
         const char* name;
-        ImageSpec spec;
+        ImagePlan plan;
         bool analysisReadsThere; // whether the analysis looks at the same place
     } cases[] = {
         {"LoROM, 512 KiB", {.dataBytes = 512 * kKiB}, true},
@@ -127,16 +127,16 @@ TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) 
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Bytes image = Build(c.spec);
+        const Bytes image = Build(c.plan);
         const RepairResult result = Repair(image, kChecksum);
         ASSERT_TRUE(result.checksum);
         const ChecksumFill& fill = *result.checksum;
         EXPECT_TRUE(result.changed);
-        EXPECT_EQ(fill.address, c.spec.area);
+        EXPECT_EQ(fill.address, c.plan.area);
         EXPECT_EQ(fill.checksum ^ fill.complement, 0xFFFF);
 
         // Only the pair changed.
-        const std::size_t pairAt = image.size() - c.spec.dataBytes + c.spec.area + 0x1C;
+        const std::size_t pairAt = image.size() - c.plan.dataBytes + c.plan.area + 0x1C;
         ASSERT_EQ(result.image.size(), image.size());
         for (std::size_t i = 0; i < image.size(); ++i) {
             if (i < pairAt || i >= pairAt + 4) {
@@ -147,7 +147,7 @@ TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) 
         EXPECT_EQ(VerifiedSum(result.image), fill.checksum);
         const ImageDetails details = Details(result.image);
         ASSERT_TRUE(details.cartridge);
-        EXPECT_EQ(details.cartridge->address, c.spec.area);
+        EXPECT_EQ(details.cartridge->address, c.plan.area);
         EXPECT_EQ(details.checksum.diagnosis.front(), ChecksumDiagnosis::Matches);
         const SNESImageInfo info = Analyse(result.image);
         EXPECT_EQ(info.Checksum == fill.checksum, c.analysisReadsThere);
@@ -295,7 +295,7 @@ TEST(RepairImage, RefusalsSayWhyAndChangeNothing) {
 TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
     const struct {
         const char* name;
-        ImageSpec spec;
+        ImagePlan plan;
         RepairRequest request;
         std::uint8_t modeByte;
         const char* formatBefore; // of the header taken off, if any
@@ -350,7 +350,7 @@ TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Bytes image = Build(c.spec);
+        const Bytes image = Build(c.plan);
         const SNESImageInfo before = Analyse(image);
         const RepairResult result = Repair(image, c.request);
         ASSERT_TRUE(result.added);
@@ -362,7 +362,7 @@ TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
 
         const SNESImageInfo after = Analyse(result.image);
         EXPECT_EQ(after.FileFormat, "Super Wild Card (SWC)");
-        EXPECT_EQ(after.CopierBlocks, static_cast<std::int32_t>(c.spec.dataBytes / 8192));
+        EXPECT_EQ(after.CopierBlocks, static_cast<std::int32_t>(c.plan.dataBytes / 8192));
         EXPECT_EQ(after.HiRom, before.HiRom);
         EXPECT_EQ(after.SwcSramMode21, before.HiRom);
         EXPECT_EQ(after.SwcDramMode21, before.HiRom);
@@ -372,7 +372,7 @@ TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
         // Taken off again, the data is all that is left.
         const RepairResult stripped = Repair(result.image, kStrip);
         EXPECT_EQ(stripped.image,
-                  Bytes(image.end() - static_cast<std::ptrdiff_t>(c.spec.dataBytes), image.end()));
+                  Bytes(image.end() - static_cast<std::ptrdiff_t>(c.plan.dataBytes), image.end()));
     }
 }
 
