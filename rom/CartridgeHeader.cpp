@@ -1,6 +1,7 @@
 #include "rom/CartridgeHeader.h"
 
 #include "base/NumberFormat.h"
+#include "rom/HeaderLayout.h"
 #include "rom/RomTables.h"
 
 #include <algorithm>
@@ -9,16 +10,9 @@ namespace quillet {
 
 namespace {
 
-// Offsets from the start of the header (its title).
-constexpr std::size_t kTitleLength = 21;
-constexpr std::size_t kMapMode = 0x15;
-constexpr std::size_t kCartridgeType = 0x16;
-constexpr std::size_t kRomSize = 0x17;
-constexpr std::size_t kSramSize = 0x18;
-constexpr std::size_t kRegion = 0x19;
-constexpr std::size_t kLicensee = 0x1A;
-constexpr std::size_t kComplement = 0x1C;
-constexpr std::size_t kChecksum = 0x1E;
+using namespace layout;
+
+// Beyond the header's fields, from its start (the title):
 constexpr std::size_t kResetVector = 0x3C; // the 6502-mode reset vector, where the CPU starts
 
 // Offsets from the start of the extended header, 16 bytes before the title.
@@ -139,11 +133,11 @@ bool MapFitsPlace(HeaderPlace place, std::uint8_t mapMode) {
 std::uint32_t HeaderAddress(HeaderPlace place) {
     switch (place) {
     case HeaderPlace::LoRom:
-        return 0x7FC0;
+        return kLoRomHeaderArea;
     case HeaderPlace::HiRom:
-        return 0xFFC0;
+        return kHiRomHeaderArea;
     case HeaderPlace::ExHiRom:
-        return 0x40FFC0;
+        return kExHiRomHeaderArea;
     }
     return 0;
 }
@@ -170,8 +164,8 @@ CartridgeHeader DecodeCartridgeHeader(std::span<const std::uint8_t, kHeaderWindo
     header.mapMode = main[kMapMode];
     header.cartridgeType = main[kCartridgeType];
     header.subType = extended[kSubType];
-    header.romSizeCode = main[kRomSize];
-    header.sramSizeCode = main[kSramSize];
+    header.romSizeCode = main[kRomSizeCode];
+    header.sramSizeCode = main[kSramSizeCode];
     header.region = main[kRegion];
     header.licensee = main[kLicensee];
     header.complement = Word(main, kComplement);

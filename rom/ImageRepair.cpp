@@ -3,6 +3,7 @@
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
 #include "base/TextSink.h"
+#include "rom/HeaderLayout.h"
 #include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomChecksum.h"
@@ -13,17 +14,10 @@ namespace quillet {
 
 namespace {
 
-constexpr std::uint64_t kBlockBytes = 8192;
+using namespace layout;
 
-// Offsets in the internal header.
-constexpr std::size_t kComplementAt = 0x1C;
-constexpr std::size_t kChecksumAt = 0x1E;
+constexpr std::uint64_t kBlockBytes = kRomBlock;
 
-// Super Wild Card header: blocks count, mode byte, and a signature that says which it is.
-constexpr std::size_t kSwcBlocks = 0;
-constexpr std::size_t kSwcMode = 2;
-constexpr std::size_t kSwcSignature = 8;
-constexpr std::array<std::uint8_t, 3> kSwcSignatureBytes = {0xAA, 0xBB, 0x04};
 // Mode byte: bit 5 maps the SRAM and bit 4 the program as mode 21 (HiROM); bits 3 and 2 give
 // the SRAM the copier lends the game. Bit 7 clear runs the game from its reset vector, and bit
 // 6 clear says no further file follows.
@@ -105,13 +99,13 @@ ChecksumFill FillChecksum(std::vector<std::uint8_t>& data, const ImageDetails& d
     // Complement and checksum bytes that add up to 0xFFFF add 0xFF + 0xFF to the sum whatever
     // the checksum is, so the sum taken with any such pair in place is the one to write.
     const std::size_t at = header.address;
-    PutWord(data, at + kComplementAt, 0xFFFF);
-    PutWord(data, at + kChecksumAt, 0x0000);
+    PutWord(data, at + kComplement, 0xFFFF);
+    PutWord(data, at + kChecksum, 0x0000);
     MemorySource source(data);
     fill.checksum = ComputeRomChecksum(source, 0);
     fill.complement = static_cast<std::uint16_t>(fill.checksum ^ 0xFFFF);
-    PutWord(data, at + kComplementAt, fill.complement);
-    PutWord(data, at + kChecksumAt, fill.checksum);
+    PutWord(data, at + kComplement, fill.complement);
+    PutWord(data, at + kChecksum, fill.checksum);
     return fill;
 }
 
@@ -155,9 +149,9 @@ void CheckRepairableSize(std::uint64_t fileSize) {
 std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,
                                                            std::uint8_t modeByte) {
     std::array<std::uint8_t, kCopierHeaderBytes> header{};
-    header[kSwcBlocks] = static_cast<std::uint8_t>(blocks & 0xFF);
-    header[kSwcBlocks + 1] = static_cast<std::uint8_t>(blocks >> 8);
-    header[kSwcMode] = modeByte;
+    header[kCopierBlocks] = static_cast<std::uint8_t>(blocks & 0xFF);
+    header[kCopierBlocks + 1] = static_cast<std::uint8_t>(blocks >> 8);
+    header[kSwcModeByte] = modeByte;
     std::ranges::copy(kSwcSignatureBytes, header.begin() + kSwcSignature);
     return header;
 }

@@ -4,6 +4,7 @@
 
 #include "base/Exceptions.h"
 #include "rom/CartridgeHeader.h"
+#include "rom/HeaderLayout.h"
 
 #include <array>
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace quillet {
 
 // The most data a cartridge holds; an image with more is refused.
 inline constexpr std::uint64_t kLargestRomData = 8 * 1024 * 1024;
-inline constexpr std::size_t kCopierHeaderBytes = 512;
+inline constexpr std::size_t kCopierHeaderBytes = layout::kCopierHeaderSize;
 
 enum class RepairRefusal {
     TooLarge,         // more data than a cartridge holds

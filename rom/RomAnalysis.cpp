@@ -2,7 +2,9 @@
 
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
+#include "rom/HeaderLayout.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -11,38 +13,20 @@ namespace quillet {
 
 namespace {
 
-using Block = std::array<std::uint8_t, 512>;
+using Block = std::array<std::uint8_t, 512>; // every read is one block of 512 bytes
 
-constexpr std::int32_t kCopierHeaderSize = 512;
-// ROM data comes in multiples of 8 KiB, so a remainder of 512 bytes is a copier header.
-constexpr std::int32_t kRomGranularity = 8192;
-// Where each memory map keeps its internal header, counted from the start of the ROM data.
-constexpr std::uint64_t kLoRomHeaderArea = 0x7FC0;
-constexpr std::uint64_t kHiRomHeaderArea = 0xFFC0;
+using namespace layout;
 
-// Copier header bytes.
-constexpr std::size_t kCopierBlocksLow = 0;
-constexpr std::size_t kCopierBlocksHigh = 1;
-constexpr std::size_t kSwcModeByte = 2;
-constexpr std::size_t kFigMapByte = 3;
-constexpr std::size_t kSwcSignature = 8; // AA BB 04 at bytes 8 to 10
+// The analysis counts sizes in 32 bits, as its record keeps them.
+constexpr auto kCopierHeaderBytes = static_cast<std::int32_t>(kCopierHeaderSize);
+constexpr auto kRomGranularity = static_cast<std::int32_t>(kRomBlock);
+
+// Copier header bits.
 constexpr std::uint8_t kSwcMode0Bit = 0x80;
 constexpr std::uint8_t kSwcSramMode21Bit = 0x20;
 constexpr std::uint8_t kSwcDramMode21Bit = 0x10;
 constexpr std::uint8_t kFigHiRomBit = 0x80;
 
-// Internal header area, offsets from its start.
-constexpr std::size_t kTitle = 0x00;
-constexpr std::size_t kTitleLength = 21;
-constexpr std::size_t kMakeup = 0x15;
-constexpr std::size_t kCartridgeType = 0x16;
-constexpr std::size_t kRomSizeCode = 0x17;
-constexpr std::size_t kSramSizeCode = 0x18;
-constexpr std::size_t kCountry = 0x19;
-constexpr std::size_t kLicensee = 0x1A;
-constexpr std::size_t kVersion = 0x1B;
-constexpr std::size_t kComplement = 0x1C;
-constexpr std::size_t kChecksum = 0x1E;
 constexpr std::uint8_t kMakeupHiRomBit = 0x01;
 
 // Complement plus checksum of a valid header area.
@@ -77,7 +61,7 @@ void DecideCopierHeader(Working& w, SNESImageInfo& info, TextSink& log) {
     const Block& h = w.h;
     const std::int32_t remainder = info.FileSizeBytes % kRomGranularity;
 
-    if (remainder != kCopierHeaderSize) {
+    if (remainder != kCopierHeaderBytes) {
         info.FileFormat = kFormatRaw;
         AppendFinding(info, "No header -- Raw Image");
         info.Status = kStatusMinor;
@@ -92,14 +76,15 @@ void DecideCopierHeader(Working& w, SNESImageInfo& info, TextSink& log) {
         return;
     }
 
-    const std::int32_t blocks = h[kCopierBlocksLow] + 256 * h[kCopierBlocksHigh];
-    if (h[kSwcSignature] == 0xAA && h[kSwcSignature + 1] == 0xBB && h[kSwcSignature + 2] == 0x04) {
+    const std::int32_t blocks = h[kCopierBlocks] + 256 * h[kCopierBlocks + 1];
+    if (std::equal(kSwcSignatureBytes.begin(), kSwcSignatureBytes.end(),
+                   h.begin() + kSwcSignature)) {
         info.FileFormat = kFormatSwc;
         info.CopierBlocks = blocks;
         info.SwcMode0 = (h[kSwcModeByte] & kSwcMode0Bit) != 0;
         info.SwcSramMode21 = (h[kSwcModeByte] & kSwcSramMode21Bit) != 0;
         info.SwcDramMode21 = (h[kSwcModeByte] & kSwcDramMode21Bit) != 0;
-        info.HeaderSize = kCopierHeaderSize;
+        info.HeaderSize = kCopierHeaderBytes;
         info.Status = kStatusValid;
         log.LogLine(kFormatSwc);
         log.LogText(info.SwcMode0 ? "Mode 0, " : "Mode 1, ");
@@ -124,7 +109,7 @@ void DecideCopierHeader(Working& w, SNESImageInfo& info, TextSink& log) {
         }
         info.Status = kStatusValid;
         info.CopierHeaderKnown = true;
-        info.HeaderSize = kCopierHeaderSize;
+        info.HeaderSize = kCopierHeaderBytes;
         return;
     }
 
@@ -132,7 +117,7 @@ void DecideCopierHeader(Working& w, SNESImageInfo& info, TextSink& log) {
     AppendFinding(info, "Unidentifiable 512-byte header Format");
     info.Status = kStatusMinor;
     info.CopierHeaderKnown = false;
-    info.HeaderSize = kCopierHeaderSize;
+    info.HeaderSize = kCopierHeaderBytes;
 }
 
 // Megabits of the whole file, copier header included; raises EIntOverflow from 256 MiB on.
@@ -190,14 +175,14 @@ void DecodeHeaderArea(const Block& a, SNESImageInfo& info, TextSink& log) {
     log.LogLine("Name:" + info.Name);
 
     // The makeup byte's low bit says HiROM; a byte that disagrees with the map is worth a note.
-    const bool makeupSaysHiRom = (a[kMakeup] & kMakeupHiRomBit) != 0;
+    const bool makeupSaysHiRom = (a[kMapMode] & kMakeupHiRomBit) != 0;
     if (makeupSaysHiRom != info.HiRom)
         info.Errors += "Inconsistant ROM Makeup byte.";
 
     info.RomType = a[kCartridgeType];
     info.RomSizeMbits = PowerOfTwoWrapped(a[kRomSizeCode] - 7);
     info.SramSizeKbits = PowerOfTwoWrapped(a[kSramSizeCode] + 3);
-    info.CountryCode = a[kCountry];
+    info.CountryCode = a[kRegion];
     info.LicenseeCode = a[kLicensee];
     info.Version = a[kVersion] * 0.01 + 1;
     info.Complement = Word(a, kComplement);
