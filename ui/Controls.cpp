@@ -5,6 +5,7 @@
 #include "ui/Forms.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace quillet::ui {
 
@@ -17,17 +18,17 @@ int RectHeight(const RECT& r) {
     return r.bottom - r.top;
 }
 
+char UpperCase(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
 // The character after the single "&" of a caption, upper-cased; 0 when there is none.
 char HotKeyOf(const std::string& caption) {
     for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
         if (caption[i] != '&')
             continue;
-        if (caption[i + 1] != '&') {
-            // CharUpperA takes a single character in the low word of its pointer.
-            const auto upper = reinterpret_cast<ULONG_PTR>(CharUpperA(reinterpret_cast<LPSTR>(
-                static_cast<ULONG_PTR>(static_cast<unsigned char>(caption[i + 1])))));
-            return static_cast<char>(upper & 0xFF);
-        }
+        if (caption[i + 1] != '&')
+            return UpperCase(caption[i + 1]);
         ++i; // "&&" is a plain "&"
     }
     return 0;
@@ -503,9 +504,8 @@ void TPageControl::ShowActivePage() {
 }
 
 bool TPageControl::SelectByHotKey(char key) {
-    const char wanted = HotKeyOf(std::string("&") + key);
     for (int i = 0; i < PageCount(); ++i) {
-        if (wanted == 0 || HotKeyOf(Page(i).TabCaption()) != wanted)
+        if (HotKeyOf(Page(i).TabCaption()) != UpperCase(key))
             continue;
         // Focus first: leaving a page's fields for the tabs is an exit from the page, and the
         // change that follows decides what the new page starts.

@@ -255,15 +255,17 @@ void TForm::Close() {
     SendMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 
+HWND TForm::FocusTarget() const {
+    if (CanTakeFocus(lastFocus_) && IsChild(Handle(), lastFocus_))
+        return lastFocus_;
+    const std::vector<TWinControl*> order = TabOrder();
+    return order.empty() ? nullptr : order.front()->Handle();
+}
+
 void TForm::RestoreFocus() {
     if (IsIconic(Handle()))
         return;
-    HWND target = nullptr;
-    if (CanTakeFocus(lastFocus_) && IsChild(Handle(), lastFocus_))
-        target = lastFocus_;
-    else
-        target = GetNextDlgTabItem(Handle(), nullptr, FALSE);
-    if (CanTakeFocus(target) && IsChild(Handle(), target))
+    if (HWND target = FocusTarget())
         ::SetFocus(target);
     else if (GetFocus() != Handle())
         ::SetFocus(Handle());
@@ -330,10 +332,7 @@ bool TForm::OnWindowActivate(bool active, bool minimized) {
 void TForm::OnSetFocus(HWND) {
     // The bare form hands the focus on to one of its controls, when it has any that can take
     // it; a form with none (the full-screen placeholder) keeps it and gets the keys itself.
-    HWND target = CanTakeFocus(lastFocus_) && IsChild(Handle(), lastFocus_)
-                      ? lastFocus_
-                      : GetNextDlgTabItem(Handle(), nullptr, FALSE);
-    if (CanTakeFocus(target) && IsChild(Handle(), target))
+    if (HWND target = FocusTarget())
         ::SetFocus(target);
 }
 

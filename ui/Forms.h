@@ -110,7 +110,10 @@ protected:
 
 private:
     void EnsureToolTips();
-    // Puts the focus on the control that had it last, or on the first that can take it.
+    // The control that had the focus last, or else the first in the Tab order; null for a form
+    // without one that can take it.
+    HWND FocusTarget() const;
+    // Puts the focus on it, or on the form itself.
     void RestoreFocus();
     bool MoveFocus(bool backwards);
     // Calls `visit` for every control owned by this form and by the controls it owns.
