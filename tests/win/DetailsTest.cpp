@@ -94,17 +94,7 @@ TEST_F(Details, MenuAndCtrlDShowTheWindowAndItsRowsCopyAsFieldAndValueLines) {
     const std::string path = folder.Write("demo.smc", DemoImage());
     Open(path);
     form.btnOpen->SetFocus();
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    const auto withCtrl = [&](WORD key) {
-        keys[VK_CONTROL] = 0x80;
-        SetKeyboardState(keys);
-        PressKey(GetFocus(), key);
-        PumpMessages(50);
-        keys[VK_CONTROL] = 0;
-        SetKeyboardState(keys);
-    };
-    withCtrl('D');
+    PressKeyWith(VK_CONTROL, GetFocus(), 'D');
     ASSERT_TRUE(details.Visible());
     EXPECT_EQ(GetWindow(details.Handle(), GW_OWNER), form.Handle());
 
@@ -119,7 +109,7 @@ TEST_F(Details, MenuAndCtrlDShowTheWindowAndItsRowsCopyAsFieldAndValueLines) {
     details.lvDetails->SetFocus();
     details.lvDetails->SelectRow(sha1Row, true);
     details.lvDetails->SelectRow(sha1Row - 1, true);
-    withCtrl('C');
+    PressKeyWith(VK_CONTROL, GetFocus(), 'C');
     const std::string copied = Narrow(ui::ClipboardText(details.Handle()));
     EXPECT_EQ(copied, "MD5: " + Narrow(details.lvDetails->Text(sha1Row - 1, 1)) +
                           "\r\nSHA-1: " + Narrow(details.lvDetails->Text(sha1Row, 1)) + "\r\n");

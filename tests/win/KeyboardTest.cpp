@@ -91,7 +91,7 @@ TEST_F(Keyboard, AltAndAHotKeyPressesButtonsAndTurnsPages) {
     EXPECT_TRUE(pressed.empty());
 }
 
-TEST_F(Keyboard, TabFollowsTheDesignOrderIntoThePageOnShowSkippingWhatIsDisabled) {
+TEST_F(Keyboard, TabFollowsTheOrderOfTheControlsIntoThePageOnShowSkippingWhatIsDisabled) {
     form.btnOpen->SetFocus();
     // Emulate is disabled without an image; after the page control, the page on show.
     for (ui::TWinControl* next : std::initializer_list<ui::TWinControl*>{
@@ -100,14 +100,8 @@ TEST_F(Keyboard, TabFollowsTheDesignOrderIntoThePageOnShowSkippingWhatIsDisabled
         EXPECT_TRUE(next->Focused()) << next->ClassName();
     }
     // Shift+Tab goes back, round from the first control to the last field of the page.
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_SHIFT] = 0x80;
-    SetKeyboardState(keys);
     form.btnOpen->SetFocus();
-    Press(VK_TAB);
-    keys[VK_SHIFT] = 0;
-    SetKeyboardState(keys);
+    PressKeyWith(VK_SHIFT, GetFocus(), VK_TAB);
     EXPECT_TRUE(form.edtFileFmt->Focused());
 
     MakeEmulateTheDefault();

@@ -273,29 +273,6 @@ TEST_F(MainWindow, EmulateWarnsWithEveryErrorAndAgainWhenTheTitleCannotBeStored)
     EXPECT_EQ(memos[0], "This ROM may be unusable because of the following errors: \r\n" +
                             form.FInfo.Errors + "\r\n");
     EXPECT_EQ(Setting("KeyUp"), 38); // written by the first open, and by nothing else
-
-    // A title that can name its section is warned about until the box is ticked once.
-    WriteInternalHeader(rom, kLoRomArea, {"RAW LOROM SAMPLE"});
-    FixChecksum(rom, kLoRomArea);
-    Open(folder.Write("raw.sfc", rom));
-    memos.clear();
-    for (int round = 0; round < 2; ++round) {
-        warn.CheckBox1->SetChecked(true);
-        ui::Application().Post([&] {
-            if (warn.Visible()) {
-                memos.push_back(warn.Memo1->Text());
-                PressKey(GetFocus(), VK_RETURN);
-            }
-        });
-        form.btnEmuClick();
-        PumpMessages();
-    }
-    EXPECT_EQ(memos.size(), 1u);
-    // Stored once, under the padded title.
-    std::ifstream in(SettingsPath(), std::ios::binary);
-    const std::string file(std::istreambuf_iterator<char>(in), {});
-    EXPECT_EQ(file.find("[RAW LOROM SAMPLE     ]\r\nWarnErrors=1\r\n"),
-              file.rfind("[RAW LOROM SAMPLE"));
 }
 
 TEST(LoadingWindow, BarStartsAtZeroIsPaintedAtOnceAfterAPauseAndEndsAtTheLastValue) {

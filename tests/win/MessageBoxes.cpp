@@ -63,4 +63,15 @@ void PressKey(HWND window, WORD virtualKey, bool alt) {
     PostMessageA(window, alt ? WM_SYSKEYUP : WM_KEYUP, virtualKey, 1 | context | release);
 }
 
+void PressKeyWith(WORD held, HWND window, WORD virtualKey) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[held] = 0x80;
+    SetKeyboardState(keys);
+    PressKey(window, virtualKey);
+    PumpMessages(50);
+    keys[held] = 0;
+    SetKeyboardState(keys);
+}
+
 } // namespace quillet::testing

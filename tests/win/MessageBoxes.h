@@ -43,5 +43,7 @@ bool PumpMessages(int milliseconds = 0);
 // A key pressed and released, as the keyboard driver queues it for `window` (the window with
 // the focus): with Alt held, the system-key messages that make Alt+letter.
 void PressKey(HWND window, WORD virtualKey, bool alt = false);
+// The same with Shift or Ctrl (`held`) down while the program's loop handles it.
+void PressKeyWith(WORD held, HWND window, WORD virtualKey);
 
 } // namespace quillet::testing
