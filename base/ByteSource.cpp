@@ -7,6 +7,11 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace quillet {
 
 namespace {
@@ -16,28 +21,69 @@ std::string OpenFailure(const std::string& path, int error) {
     return path + ": " + std::strerror(error);
 }
 
+constexpr const char* kNotRegular = "not a regular file";
+
+#ifdef _WIN32
+
+using FileInfo = struct _stati64;
+bool IsRegular(const FileInfo& info) {
+    return (info.st_mode & S_IFMT) == S_IFREG;
+}
+
+std::FILE* OpenRegularFile(const std::string& path, FileInfo& info) {
+    // A device or a pipe is not opened at all: opening one can wait, or do something.
+    FileInfo named{};
+    if (_stati64(path.c_str(), &named) == 0 && !IsRegular(named))
+        throw EFOpenError(path + ": " + kNotRegular);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        throw EFOpenError(OpenFailure(path, errno));
+    if (_fstati64(_fileno(file), &info) != 0 || !IsRegular(info)) {
+        const int error = errno;
+        const bool regular = IsRegular(info);
+        std::fclose(file);
+        throw EFOpenError(regular ? OpenFailure(path, error) : path + ": " + kNotRegular);
+    }
+    return file;
+}
+
+#else
+
+using FileInfo = struct stat;
+
+std::FILE* OpenRegularFile(const std::string& path, FileInfo& info) {
+    FileInfo named{};
+    if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
+        throw EFOpenError(path + ": " + kNotRegular);
+    // Without blocking, in case a pipe took the file's place since: its open would wait for a
+    // writer for ever.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        throw EFOpenError(OpenFailure(path, errno));
+    const auto fail = [&](const std::string& reason) {
+        ::close(descriptor);
+        throw EFOpenError(path + ": " + reason);
+    };
+    if (::fstat(descriptor, &info) != 0)
+        fail(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        fail(kNotRegular);
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        fail(std::strerror(errno));
+    std::FILE* file = ::fdopen(descriptor, "rb");
+    if (file == nullptr)
+        fail(std::strerror(errno));
+    return file;
+}
+
+#endif
+
 } // namespace
 
 FileSource::FileSource(const std::string& path) : path_(path) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr)
-        throw EFOpenError(OpenFailure(path, errno));
-
-#ifdef _WIN32
-    struct _stati64 info {};
-    const int statResult = _fstati64(_fileno(file_), &info);
-#else
-    struct stat info {};
-    const int statResult = fstat(fileno(file_), &info);
-#endif
-    if (statResult != 0 || (info.st_mode & S_IFMT) != S_IFREG) {
-        // Directories open fine on some systems but cannot be read as images.
-        const int error =
-            statResult != 0 ? errno : ((info.st_mode & S_IFMT) == S_IFDIR ? EISDIR : EINVAL);
-        std::fclose(file_);
-        file_ = nullptr;
-        throw EFOpenError(OpenFailure(path, error));
-    }
+    FileInfo info{};
+    file_ = OpenRegularFile(path, info);
     size_ = static_cast<std::uint64_t>(info.st_size);
 }
 

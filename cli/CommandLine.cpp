@@ -51,8 +51,34 @@ bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::s
 }
 
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem) {
-    err << tool << ": " << problem << '\n' << "Try '" << tool << " --help'.\n";
+    err << tool << ": " << TerminalText(problem) << '\n' << "Try '" << tool << " --help'.\n";
     return kExitUsage;
+}
+
+std::string TerminalText(std::string_view text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const auto escape = [](std::string& out, unsigned char byte) {
+        out += "\\x";
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0x0F];
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c1) {
+            escape(out, byte);
+            escape(out, static_cast<unsigned char>(text[++i]));
+        } else if ((byte < 0x20 && byte != '\n') || byte == 0x7F) {
+            escape(out, byte);
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 void UseBinaryStandardStreams() {

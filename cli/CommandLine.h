@@ -55,6 +55,11 @@ bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::s
 // Says what is wrong and where help is, the way GNU tools do; returns kExitUsage.
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem);
 
+// Text that is safe to show on a terminal: a control character, which a terminal would act on
+// (an escape sequence can set its title or rewrite what it shows), is written as \xNN; so are
+// the UTF-8 forms of the C1 controls. Line ends stay as they are.
+std::string TerminalText(std::string_view text);
+
 // Standard output and error as bytes: on Windows no CR is added before each LF, so that the
 // output is the same on every system.
 void UseBinaryStandardStreams();

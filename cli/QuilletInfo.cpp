@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <future>
 #include <optional>
+#include <sstream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -72,6 +73,7 @@ struct Verification {
 struct FileReport {
     std::string file;
     bool readable = true;
+    std::string unreadable;           // why the file could not be read
     std::optional<std::string> error; // the analysis raised
     std::string trace;
     std::optional<Verification> verification;
@@ -267,6 +269,10 @@ void WriteJsonReport(std::ostream& out, const FileReport& report, const SNESImag
         out << ", \"Error\": " << JsonTextString(*report.error) << "}\n";
         return;
     }
+    // A file that could not be read keeps its whole record, as the main window shows it, and
+    // says why in "Error" as a failed analysis does.
+    if (!report.readable)
+        out << ", \"Error\": " << JsonTextString(report.unreadable);
     const auto flag = [](bool value) { return value ? "true" : "false"; };
     out << ", \"Name\": " << JsonBytesString(info.Name)
         << ", \"CopierBlocks\": " << info.CopierBlocks
@@ -319,6 +325,10 @@ FileReport Analyse(const std::string& path, SNESImageInfo& info) {
     StringSink trace;
     try {
         report.readable = AnalyseRomImage(path, info, trace);
+        if (!report.readable) {
+            const std::vector<std::string> findings = SplitFindings(info.Errors);
+            report.unreadable = findings.empty() ? std::string() : findings.back();
+        }
     } catch (const Exception& failure) {
         report.error = failure.Message();
     }
@@ -333,10 +343,14 @@ bool Succeeded(const FileReport& report) {
 
 void WriteReport(std::ostream& out, const FileReport& report, const SNESImageInfo& info,
                  const Options& options) {
-    if (options.json)
+    if (options.json) {
         WriteJsonReport(out, report, info);
-    else
-        WriteTextReport(out, report, info, options);
+        return;
+    }
+    // Names come from file names and DAT files, which anyone may have written.
+    std::ostringstream text;
+    WriteTextReport(text, report, info, options);
+    out << TerminalText(text.str());
 }
 
 // Analyses one file and reports it at once; false when it failed.
@@ -520,7 +534,7 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
         try {
             dats.Load(dat);
         } catch (const EDatError& failure) {
-            err << kTool << ": " << failure.Message() << '\n';
+            err << kTool << ": " << TerminalText(failure.Message()) << '\n';
             return kExitUsage;
         }
     }
@@ -531,14 +545,17 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
         pipeline.emplace(*options, dats, out);
     for (const std::string& operand : options->operands) {
         std::string problem;
-        for (const std::string& file : ExpandOperand(operand, problem)) {
+        const std::vector<std::string> files = ExpandOperand(operand, problem);
+        for (const std::string& file : files) {
             if (pipeline)
                 pipeline->Add(file, info);
             else if (!AnalyseOne(file, info, *options, out))
                 exitStatus = kExitSomeFailed;
         }
+        if (problem.empty() && files.empty())
+            problem = "no files in directory " + operand;
         if (!problem.empty()) {
-            err << kTool << ": " << problem << '\n';
+            err << kTool << ": " << TerminalText(problem) << '\n';
             exitStatus = kExitSomeFailed;
         }
     }

@@ -1,5 +1,6 @@
 #include "cli/QuilletInfo.h"
 
+#include "cli/CommandLine.h"
 #include "cli/JsonText.h"
 #include "rom/Digests.h"
 #include "tests/support/TempFolder.h"
@@ -11,6 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace quillet {
 namespace {
@@ -99,6 +104,10 @@ TEST(QuilletInfo, FailuresAreReportedAndTheNextFileGoesOn) {
     EXPECT_EQ(json.status, 1);
     ASSERT_EQ(std::ranges::count(json.out, '\n'), 3) << json.out;
     EXPECT_TRUE(Has(json.out, "\"Status\": 3, \"FileFormat\": \"\""));
+    // The record a file that cannot be read leaves, with the reason where a failure has it.
+    EXPECT_TRUE(json.out.starts_with("{\"File\": " + JsonTextString(missing) +
+                                     ", \"Error\": " + cannotOpen.substr(0, cannotOpen.size() - 1)))
+        << json.out;
     EXPECT_TRUE(Has(json.out, "\"Errors\": " + cannotOpen.substr(0, cannotOpen.size() - 1)));
     EXPECT_TRUE(Has(json.out, "{\"File\": " + JsonTextString(huge) +
                                   ", \"Error\": \"Integer overflow\"}\n{\"File\": "));
@@ -204,6 +213,53 @@ TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
     EXPECT_TRUE(broken.out.empty());
     EXPECT_TRUE(Has(broken.err, "quillet-info: DAT file " + bad + ": ")) << broken.err;
     EXPECT_EQ(Info({demo, "--dat"}).status, 2);
+}
+
+TEST(QuilletInfo, NamesFromStrangersReachTheTerminalEscaped) {
+    testing::TempFolder folder;
+    const auto image = DemoImage();
+    DigestSet digests;
+    digests.Update(std::span(image).subspan(512));
+    // A title that would set the terminal's, and a C1 control in its UTF-8 form.
+    const std::string dat = "<datafile><game name=\"Demo\x1B]0;owned\x07 \xC2\x9B"
+                            "2J \xE3\x83\x87"
+                            "\"><rom name=\"d.sfc\" size=\"1048576\" sha1=\"" +
+                            digests.Finish().sha1 + "\"/></game></datafile>";
+    const std::string datPath =
+        folder.Write("evil.dat", std::vector<std::uint8_t>(dat.begin(), dat.end()));
+    const std::string demo = folder.Write("demo.smc", image);
+
+    const ToolRun text = Info({"--dat", datPath, demo});
+    EXPECT_TRUE(Has(text.out, "  Game:        Demo\\x1b]0;owned\\x07 \\xc2\\x9b2J \xE3\x83\x87\n"))
+        << text.out;
+    EXPECT_EQ(text.out.find('\x1B'), std::string::npos);
+    const ToolRun json = Info({"--json", "--dat", datPath, demo});
+    EXPECT_TRUE(Has(json.out, "\"Name\": \"Demo\\u001B]0;owned\\u0007 ")) << json.out;
+
+    EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2"),
+              "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2");
+}
+
+TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
+    testing::TempFolder folder;
+    const std::filesystem::path empty = folder.Path() / "empty";
+    std::filesystem::create_directory(empty);
+    const ToolRun none = Info({empty.string()});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "quillet-info: no files in directory " + empty.string() + "\n");
+#ifndef _WIN32
+    // A pipe nobody writes to: opening it to read would wait for ever.
+    const std::string pipe = (folder.Path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& odd : {pipe, std::string("/dev/null"), std::string("/dev/zero")}) {
+        const ToolRun run = Info({"--details", odd});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(Has(run.out, "Cannot open file " + odd + ": not a regular file\n")) << run.out;
+    }
+    const ToolRun dat = Info({"--dat", pipe, empty.string()});
+    EXPECT_EQ(dat.status, 2);
+    EXPECT_TRUE(Has(dat.err, pipe + ": not a regular file")) << dat.err;
+#endif
 }
 
 TEST(JsonText, InvalidUtf8BytesBecomeCodePointsAndValidUtf8Stays) {
