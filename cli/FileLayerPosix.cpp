@@ -2,29 +2,89 @@
 #include "cli/SafeWrite.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quillet {
 
 namespace {
 
+namespace fs = std::filesystem;
+
+// How long a hold waits for another run that holds the file, and how often it looks.
+constexpr auto kHoldPatience = std::chrono::seconds(30);
+constexpr auto kHoldRetry = std::chrono::milliseconds(20);
+
 [[noreturn]] void Fail(int error) {
     throw EWriteFailure(std::strerror(error));
 }
 
+// While a new file has a name, the signals that ask a program to stop wait: they are taken
+// once the file is renamed or removed, so an interrupted run leaves nothing behind.
+class StopSignalsDeferred {
+public:
+    StopSignalsDeferred() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaddset(&stops, signal);
+        pthread_sigmask(SIG_BLOCK, &stops, &saved_);
+    }
+    ~StopSignalsDeferred() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+    StopSignalsDeferred(const StopSignalsDeferred&) = delete;
+    StopSignalsDeferred& operator=(const StopSignalsDeferred&) = delete;
+
+private:
+    sigset_t saved_{};
+};
+
+// The deferral lasts from the moment the new file has a name until the layer renames or
+// removes it.
+class Deferral {
+public:
+    void Begin() {
+        if (!deferred_)
+            deferred_ = std::make_unique<StopSignalsDeferred>();
+    }
+    void End() noexcept { deferred_.reset(); }
+
+private:
+    std::unique_ptr<StopSignalsDeferred> deferred_;
+};
+
+// A new file that, where the system allows, has no name until it is complete (O_TMPFILE), so
+// that nothing is left behind however the program ends; elsewhere one made under its name.
 class PosixFile final : public NewFile {
 public:
-    explicit PosixFile(int descriptor) : descriptor_(descriptor) {}
+    PosixFile(int descriptor, std::string path, bool unnamed, Deferral& deferral)
+        : descriptor_(descriptor), path_(std::move(path)), unnamed_(unnamed), deferral_(deferral) {}
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
     ~PosixFile() override {
-        if (descriptor_ >= 0)
-            ::close(descriptor_);
+        if (descriptor_ < 0)
+            return;
+        ::close(descriptor_); // an unnamed file is gone with it
+        if (!unnamed_)
+            Discard();
+    }
+
+    void Write(std::span<const std::uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                Fail(errno);
+            }
+            bytes = bytes.subspan(static_cast<std::size_t>(written));
+        }
     }
 
     void TakePermissionsOf(const std::string& model) override {
@@ -40,44 +100,95 @@ public:
             Fail(errno);
     }
 
-    void Write(std::span<const std::uint8_t> bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                Fail(errno);
-            }
-            bytes = bytes.subspan(static_cast<std::size_t>(written));
-        }
-    }
-
     void Flush() override {
         if (::fsync(descriptor_) != 0)
             Fail(errno);
     }
 
     void Close() override {
+        if (unnamed_) {
+            deferral_.Begin();
+            const std::string self = "/proc/self/fd/" + std::to_string(descriptor_);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                const int error = errno;
+                deferral_.End();
+                Fail(error); // the destructor closes the file, and it is gone
+            }
+            unnamed_ = false;
+        }
         const int descriptor = descriptor_;
         descriptor_ = -1;
-        if (::close(descriptor) != 0)
-            Fail(errno);
+        if (::close(descriptor) != 0) {
+            const int error = errno;
+            Discard();
+            Fail(error);
+        }
+    }
+
+private:
+    void Discard() noexcept {
+        ::unlink(path_.c_str());
+        deferral_.End();
+    }
+
+    int descriptor_;
+    std::string path_;
+    bool unnamed_;
+    Deferral& deferral_;
+};
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileIdentity Of(const struct stat& info) {
+        return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+    }
+    bool SameFile(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
+    bool SameContents(const FileIdentity& other) const {
+        const auto same = [](const timespec& a, const timespec& b) {
+            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+        };
+        return SameFile(other) && size == other.size && same(modified, other.modified);
+    }
+};
+
+// flock: held by whoever else repairs the file, and gone with the descriptor.
+class PosixHeldFile final : public HeldFile {
+public:
+    PosixHeldFile(int descriptor, std::string path, const struct stat& info)
+        : descriptor_(descriptor), path_(std::move(path)), links_(info.st_nlink),
+          identity_(FileIdentity::Of(info)) {}
+    PosixHeldFile(const PosixHeldFile&) = delete;
+    PosixHeldFile& operator=(const PosixHeldFile&) = delete;
+    ~PosixHeldFile() override { ::close(descriptor_); }
+
+    std::uint64_t LinkCount() const override { return links_; }
+
+    void CheckUnchanged() override {
+        struct stat now {};
+        struct stat named {};
+        if (::fstat(descriptor_, &now) != 0 || ::stat(path_.c_str(), &named) != 0 ||
+            !identity_.SameContents(FileIdentity::Of(now)) ||
+            !identity_.SameFile(FileIdentity::Of(named)))
+            throw ETargetChanged(path_ + " was changed by another program while it was repaired");
     }
 
 private:
     int descriptor_;
+    std::string path_;
+    nlink_t links_;
+    FileIdentity identity_;
 };
 
-// After a rename, the folder's entry is what must reach the disk. Not every file system can
-// sync a folder, and the rename has happened either way, so a failure here is no failure.
-void SyncFolderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    const int folder =
-        ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+bool UnnamedFilesWork() {
+    std::error_code error;
+    return fs::exists("/proc/self/fd", error);
 }
 
 class PosixFileLayer final : public FileLayer {
@@ -87,14 +198,39 @@ public:
         return ::lstat(path.c_str(), &info) == 0;
     }
 
-    std::unique_ptr<NewFile> CreateNew(const std::string& path) override {
-        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor < 0) {
-            if (errno == EEXIST)
-                return nullptr;
-            Fail(errno);
+    FileKind KindOf(const std::string& path) override {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0)
+            return errno == ENOENT ? FileKind::Missing : FileKind::Other;
+        return S_ISREG(info.st_mode) ? FileKind::Regular : FileKind::Other;
+    }
+
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) override {
+        const mode_t mode = isPrivate ? 0600 : 0666; // less the user's mask
+        if (Exists(path))
+            return nullptr;
+#ifdef O_TMPFILE
+        if (unnamedFilesWork_) {
+            const fs::path folder = fs::path(path).parent_path();
+            const int descriptor = ::open(folder.empty() ? "." : folder.c_str(),
+                                          O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (descriptor >= 0)
+                return std::make_unique<PosixFile>(descriptor, path, true, deferral_);
+            // Not every file system has unnamed files; a named one does as well.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+                Fail(errno);
         }
-        return std::make_unique<PosixFile>(descriptor);
+#endif
+        deferral_.Begin();
+        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (descriptor < 0) {
+            const int error = errno;
+            deferral_.End();
+            if (error == EEXIST)
+                return nullptr;
+            Fail(error);
+        }
+        return std::make_unique<PosixFile>(descriptor, path, false, deferral_);
     }
 
     void Rename(const std::string& from, const std::string& to, bool replace) override {
@@ -108,12 +244,71 @@ public:
         } else {
             RenameWithoutReplacing(from, to);
         }
+        deferral_.End();
         SyncFolderOf(to);
     }
 
-    void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
+    void Remove(const std::string& path) noexcept override {
+        ::unlink(path.c_str());
+        deferral_.End();
+    }
+
+    std::unique_ptr<HeldFile> Hold(const std::string& path) override {
+        const auto deadline = std::chrono::steady_clock::now() + kHoldPatience;
+        for (;;) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw EWriteFailure("another program has held it for " +
+                                    std::to_string(kHoldPatience.count()) + " seconds");
+            // A device is not even opened: that alone can do something.
+            if (KindOf(path) == FileKind::Other)
+                throw EWriteFailure("not a regular file");
+            // Without blocking: a pipe put in the file's place must not stop the program.
+            const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            if (descriptor < 0)
+                Fail(errno);
+            struct stat held {};
+            if (::fstat(descriptor, &held) != 0) {
+                const int error = errno;
+                ::close(descriptor);
+                Fail(error);
+            }
+            if (!S_ISREG(held.st_mode)) {
+                ::close(descriptor);
+                throw EWriteFailure("not a regular file");
+            }
+            const bool locked = ::flock(descriptor, LOCK_EX | LOCK_NB) == 0;
+            const int error = errno;
+            // A file system without locks: the look before the rename still sees a change.
+            if (locked || (error != EWOULDBLOCK && error != EINTR)) {
+                // The one that held it before may have replaced it: hold the file the name
+                // stands for now.
+                struct stat named {};
+                if (::stat(path.c_str(), &named) == 0 &&
+                    FileIdentity::Of(named).SameFile(FileIdentity::Of(held))) {
+                    ::fstat(descriptor, &held); // as it is now that nobody else holds it
+                    return std::make_unique<PosixHeldFile>(descriptor, path, held);
+                }
+                ::close(descriptor);
+                continue;
+            }
+            ::close(descriptor);
+            std::this_thread::sleep_for(kHoldRetry);
+        }
+    }
 
 private:
+    // After a rename, the folder's entry is what must reach the disk. Not every file system
+    // can sync a folder, and the rename has happened either way, so a failure here is none.
+    static void SyncFolderOf(const std::string& path) {
+        const fs::path parent = fs::path(path).parent_path();
+        const int folder =
+            ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+    }
+
     void RenameWithoutReplacing(const std::string& from, const std::string& to) {
 #ifdef RENAME_NOREPLACE
         if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
@@ -129,6 +324,9 @@ private:
         if (::rename(from.c_str(), to.c_str()) != 0)
             Fail(errno);
     }
+
+    const bool unnamedFilesWork_ = UnnamedFilesWork();
+    Deferral deferral_;
 };
 
 } // namespace

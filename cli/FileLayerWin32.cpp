@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace quillet {
 
@@ -15,6 +18,12 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 // WriteFile takes a DWORD count; the files here are far smaller, but stay within it anyway.
 constexpr std::size_t kLargestWrite = 1 << 30;
+// How long a hold waits for another run that holds the file, and how often it looks.
+constexpr ULONGLONG kHoldPatienceMs = 30000;
+constexpr DWORD kHoldRetryMs = 20;
+// How long a rename over a file that something has open is tried again.
+constexpr DWORD kRenamePatienceMs = 2000;
+constexpr DWORD kRenameRetryMs = 10;
 
 std::string SystemMessage(DWORD error) {
     char* buffer = nullptr;
@@ -33,26 +42,93 @@ std::string SystemMessage(DWORD error) {
     throw EWriteFailure(SystemMessage(error));
 }
 
+// Owning handles: the file, the process token, memory from LocalAlloc.
+struct HandleClose {
+    void operator()(HANDLE handle) const noexcept {
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr)
+            CloseHandle(handle);
+    }
+};
+using Handle = std::unique_ptr<void, HandleClose>;
+
+Handle OpenHandle(HANDLE handle) {
+    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+// A security descriptor that lets the user, and nobody else, do anything with a file; its
+// list is not widened by what the folder passes on.
+class PrivateSecurity {
+public:
+    PrivateSecurity() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            Fail(GetLastError());
+        const Handle owned(token);
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        user_.resize(size);
+        if (size == 0 || !GetTokenInformation(token, TokenUser, user_.data(), size, &size))
+            Fail(GetLastError());
+        PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+        acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+        auto* acl = reinterpret_cast<ACL*>(acl_.data());
+        if (!InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) ||
+            !AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid) ||
+            !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+            !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) ||
+            !SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+            Fail(GetLastError());
+        attributes_.lpSecurityDescriptor = &descriptor_;
+    }
+    PrivateSecurity(const PrivateSecurity&) = delete;
+    PrivateSecurity& operator=(const PrivateSecurity&) = delete;
+
+    SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+
+private:
+    std::vector<std::uint8_t> user_;
+    std::vector<std::uint8_t> acl_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
+
+// Marks the file to go when its handle closes, or takes the mark away.
+bool MarkForDeletion(HANDLE handle, bool marked) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = marked ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// A new file, marked to be deleted when its handle closes until it is complete, so that a
+// program ended in the middle leaves nothing behind.
 class Win32File final : public NewFile {
 public:
-    explicit Win32File(HANDLE handle) : handle_(handle) {}
+    Win32File(Handle handle, std::string path)
+        : handle_(std::move(handle)), path_(std::move(path)) {
+        marked_ = MarkForDeletion(handle_.get(), true);
+    }
     Win32File(const Win32File&) = delete;
     Win32File& operator=(const Win32File&) = delete;
     ~Win32File() override {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
+        if (!handle_)
+            return;
+        handle_.reset();
+        if (!marked_)
+            DeleteFileA(path_.c_str());
     }
 
     void TakePermissionsOf(const std::string& model) override {
         const DWORD attributes = GetFileAttributesA(model.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             Fail(GetLastError());
+        TakeSecurityOf(model);
         const DWORD kept = attributes & kKeptAttributes;
         if (kept == 0)
             return;              // a plain file, as the new one is already
         FILE_BASIC_INFO basic{}; // times of zero stay as they are
         basic.FileAttributes = kept;
-        if (!SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic))
+        if (!SetFileInformationByHandle(handle_.get(), FileBasicInfo, &basic, sizeof basic))
             Fail(GetLastError());
     }
 
@@ -60,7 +136,7 @@ public:
         while (!bytes.empty()) {
             const auto wanted = static_cast<DWORD>(std::min(bytes.size(), kLargestWrite));
             DWORD written = 0;
-            if (!WriteFile(handle_, bytes.data(), wanted, &written, nullptr))
+            if (!WriteFile(handle_.get(), bytes.data(), wanted, &written, nullptr))
                 Fail(GetLastError());
             if (written == 0)
                 Fail(ERROR_DISK_FULL);
@@ -69,37 +145,153 @@ public:
     }
 
     void Flush() override {
-        if (!FlushFileBuffers(handle_))
+        if (!FlushFileBuffers(handle_.get()))
             Fail(GetLastError());
     }
 
     void Close() override {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        if (!CloseHandle(handle))
+        if (marked_ && !MarkForDeletion(handle_.get(), false))
             Fail(GetLastError());
+        marked_ = false;
+        if (!CloseHandle(handle_.release())) {
+            const DWORD error = GetLastError();
+            DeleteFileA(path_.c_str());
+            Fail(error);
+        }
     }
 
 private:
-    HANDLE handle_;
+    // Who may do what with the file, as with the file it replaces. A list that cannot be
+    // passed on leaves the new file the user's alone, and the write fails.
+    void TakeSecurityOf(const std::string& model) {
+        DWORD size = 0;
+        GetFileSecurityA(model.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+        std::vector<std::uint8_t> descriptor(size);
+        if (size == 0 || !GetFileSecurityA(model.c_str(), DACL_SECURITY_INFORMATION,
+                                           descriptor.data(), size, &size))
+            Fail(GetLastError());
+        if (!SetKernelObjectSecurity(handle_.get(), DACL_SECURITY_INFORMATION, descriptor.data()))
+            Fail(GetLastError());
+        // The owner too, where the user may give it away; otherwise the file is theirs.
+        size = 0;
+        GetFileSecurityA(model.c_str(), OWNER_SECURITY_INFORMATION, nullptr, 0, &size);
+        std::vector<std::uint8_t> owner(size);
+        if (size > 0 &&
+            GetFileSecurityA(model.c_str(), OWNER_SECURITY_INFORMATION, owner.data(), size, &size))
+            SetKernelObjectSecurity(handle_.get(), OWNER_SECURITY_INFORMATION, owner.data());
+    }
+
+    Handle handle_;
+    std::string path_;
+    bool marked_ = false;
 };
+
+struct FileIdentity {
+    BY_HANDLE_FILE_INFORMATION info{};
+
+    bool SameFile(const FileIdentity& other) const {
+        return info.dwVolumeSerialNumber == other.info.dwVolumeSerialNumber &&
+               info.nFileIndexHigh == other.info.nFileIndexHigh &&
+               info.nFileIndexLow == other.info.nFileIndexLow;
+    }
+    bool SameContents(const FileIdentity& other) const {
+        return SameFile(other) && info.nFileSizeHigh == other.info.nFileSizeHigh &&
+               info.nFileSizeLow == other.info.nFileSizeLow &&
+               CompareFileTime(&info.ftLastWriteTime, &other.info.ftLastWriteTime) == 0;
+    }
+};
+
+std::optional<FileIdentity> IdentityOf(HANDLE handle) {
+    FileIdentity identity;
+    if (!GetFileInformationByHandle(handle, &identity.info))
+        return std::nullopt;
+    return identity;
+}
+
+// Opens what the name stands for to read its facts only; any other use of it may go on.
+Handle OpenToLookAt(const std::string& path) {
+    return OpenHandle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    const Handle handle = OpenToLookAt(path);
+    return handle ? IdentityOf(handle.get()) : std::nullopt;
+}
+
+// A lock on one byte far past the end of any image: it keeps other repairs off without
+// keeping anyone from reading the file.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+class Win32HeldFile final : public HeldFile {
+public:
+    Win32HeldFile(Handle handle, std::string path, const FileIdentity& identity)
+        : handle_(std::move(handle)), path_(std::move(path)), identity_(identity) {}
+
+    std::uint64_t LinkCount() const override { return identity_.info.nNumberOfLinks; }
+
+    void CheckUnchanged() override {
+        const std::optional<FileIdentity> now = handle_ ? IdentityOf(handle_.get()) : std::nullopt;
+        const std::optional<FileIdentity> named = IdentityOf(path_);
+        // A file still open here could not be renamed over on Windows: the hold ends now,
+        // a moment before the rename.
+        handle_.reset();
+        if (!now || !named || !identity_.SameContents(*now) || !identity_.SameFile(*named))
+            throw ETargetChanged(path_ + " was changed by another program while it was repaired");
+    }
+
+private:
+    Handle handle_;
+    std::string path_;
+    FileIdentity identity_;
+};
+
+FileKind KindOfOpened(HANDLE handle) {
+    const std::optional<FileIdentity> identity = IdentityOf(handle);
+    if (GetFileType(handle) != FILE_TYPE_DISK || !identity ||
+        (identity->info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return FileKind::Other;
+    return FileKind::Regular;
+}
 
 class Win32FileLayer final : public FileLayer {
 public:
     bool Exists(const std::string& path) override {
-        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+        // Wine gives no attributes for a pipe or a device, but they are there all the same.
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+               error != ERROR_INVALID_NAME;
     }
 
-    std::unique_ptr<NewFile> CreateNew(const std::string& path) override {
-        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+    FileKind KindOf(const std::string& path) override {
+        const Handle handle = OpenToLookAt(path);
+        if (!handle) {
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                       ? FileKind::Missing
+                       : FileKind::Other;
+        }
+        return KindOfOpened(handle.get());
+    }
+
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) override {
+        std::optional<PrivateSecurity> security;
+        if (isPrivate)
+            security.emplace();
+        Handle handle = OpenHandle(CreateFileA(
+            path.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER | READ_CONTROL, 0,
+            security ? security->Attributes() : nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+            nullptr));
+        if (!handle) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
                 return nullptr;
             Fail(error);
         }
-        return std::make_unique<Win32File>(handle);
+        return std::make_unique<Win32File>(std::move(handle), path);
     }
 
     void Rename(const std::string& from, const std::string& to, bool replace) override {
@@ -109,15 +301,57 @@ public:
             (existing & FILE_ATTRIBUTE_READONLY) != 0)
             Fail(ERROR_ACCESS_DENIED);
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (MoveFileExA(from.c_str(), to.c_str(), flags))
-            return;
-        const DWORD error = GetLastError();
+        // A file open elsewhere cannot be renamed over, and others open it for a moment: a
+        // virus scanner, or another repair looking whether it may hold the file yet.
+        DWORD error = ERROR_SUCCESS;
+        for (DWORD waited = 0;; waited += kRenameRetryMs) {
+            if (MoveFileExA(from.c_str(), to.c_str(), flags))
+                return;
+            error = GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+                waited >= kRenamePatienceMs)
+                break;
+            Sleep(kRenameRetryMs);
+        }
         if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
             throw ETargetExists(to);
         Fail(error);
     }
 
     void Remove(const std::string& path) noexcept override { DeleteFileA(path.c_str()); }
+
+    std::unique_ptr<HeldFile> Hold(const std::string& path) override {
+        const ULONGLONG deadline = GetTickCount64() + kHoldPatienceMs;
+        for (;;) {
+            if (GetTickCount64() >= deadline)
+                throw EWriteFailure("another program has held it for " +
+                                    std::to_string(kHoldPatienceMs / 1000) + " seconds");
+            // Every kind of sharing: others read it meanwhile, and it can still be replaced.
+            Handle handle = OpenHandle(CreateFileA(
+                path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            if (!handle)
+                Fail(GetLastError());
+            if (KindOfOpened(handle.get()) != FileKind::Regular)
+                throw EWriteFailure("not a regular file");
+            OVERLAPPED place{};
+            place.OffsetHigh = kLockOffsetHigh;
+            if (LockFileEx(handle.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1,
+                           0, &place)) {
+                // The one that held it before may have replaced it: hold the file the name
+                // stands for now.
+                const std::optional<FileIdentity> held = IdentityOf(handle.get());
+                const std::optional<FileIdentity> named = IdentityOf(path);
+                if (held && named && held->SameFile(*named))
+                    return std::make_unique<Win32HeldFile>(std::move(handle), path, *held);
+                continue;
+            }
+            // Not held open while waiting: on Windows that would keep the one who holds it
+            // from renaming over it.
+            handle.reset();
+            Sleep(kHoldRetryMs);
+        }
+    }
 };
 
 } // namespace

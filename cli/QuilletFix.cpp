@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace quillet {
@@ -36,7 +37,8 @@ constexpr const char* kUsage =
     "\n"
     "A file is never half written: the result goes to a new file in the same folder, is\n"
     "flushed to the disk and only then renamed over the target, so a failure leaves the\n"
-    "target as it was. A replaced file keeps its permissions.\n"
+    "target as it was. A replaced file keeps its permissions; it is a new file, so other\n"
+    "names of it (hard links) still show it as it was. Two runs on one file take turns.\n"
     "\n"
     "Examples:\n"
     "  quillet-fix --checksum -o fixed.sfc homebrew.sfc\n"
@@ -133,6 +135,19 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
         return false;
     }
 
+    // Held from before it is read until it is replaced, so that another repair of the same
+    // file waits for this one, and a change by anything else is seen before the rename.
+    std::unique_ptr<HeldFile> held;
+    if (options.Writes() && replace && files.KindOf(target) == FileKind::Regular) {
+        try {
+            held = files.Hold(target);
+        } catch (const EWriteFailure& failure) {
+            err << kTool << ": " << path << ": cannot replace " << target << ": "
+                << failure.Message() << '\n';
+            return false;
+        }
+    }
+
     RepairResult result;
     try {
         const std::vector<std::uint8_t> image = ReadImage(path);
@@ -161,9 +176,12 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
     const bool rewrite = result.changed || options.output;
     if (rewrite) {
         try {
-            WriteFileSafely(files, target, result.image, replace);
+            WriteFileSafely(files, target, result.image, replace, held.get());
         } catch (const ETargetExists&) {
             err << TargetExistsText(target);
+            return false;
+        } catch (const ETargetChanged& failure) {
+            err << kTool << ": " << path << ": " << failure.Message() << "; nothing was written\n";
             return false;
         } catch (const EWriteFailure& failure) {
             const bool existed = files.Exists(target);
@@ -174,6 +192,10 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
     }
     for (const std::string& line : DescribeChanges(result, true))
         out << path << ": " << line << '\n';
+    if (rewrite && held && held->LinkCount() > 1) {
+        out << path << ": note: " << target << " has " << held->LinkCount()
+            << " names (hard links); the other names still show the file as it was\n";
+    }
     if (options.output)
         out << path << ": wrote " << target << (result.changed ? "" : " (unchanged)") << '\n';
     else
@@ -244,7 +266,13 @@ int RunQuilletFix(std::span<const std::string> arguments, std::ostream& out, std
     if (!options)
         return exitStatus;
     for (const std::string& file : options->files) {
-        if (!FixOne(file, *options, out, err, files))
+        // File names may hold anything: what is said of each file is shown safely.
+        std::ostringstream fileOut;
+        std::ostringstream fileErr;
+        const bool fixed = FixOne(file, *options, fileOut, fileErr, files);
+        out << TerminalText(fileOut.str()) << std::flush;
+        err << TerminalText(fileErr.str()) << std::flush;
+        if (!fixed)
             exitStatus = kExitSomeFailed;
     }
     return exitStatus;

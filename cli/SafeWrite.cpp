@@ -13,6 +13,12 @@ namespace fs = std::filesystem;
 constexpr int kNameAttempts = 100;
 // Long enough to tell whose it is, short enough to stay within the system's name limit.
 constexpr std::size_t kLongestStem = 100;
+constexpr std::string_view kMarker = ".quillet-";
+constexpr std::string_view kSuffix = ".tmp";
+
+std::string StemOf(const std::string& targetFileName) {
+    return targetFileName.substr(0, kLongestStem);
+}
 
 // A link is followed, so that the file it names is replaced and the link stays.
 fs::path ResolveLinks(const std::string& target) {
@@ -33,8 +39,9 @@ public:
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
     ~Temporary() {
-        file.reset(); // closed first: an open file cannot be removed everywhere
-        if (!path.empty())
+        const bool named = !file; // a file not yet closed may have no name of its own yet
+        file.reset();             // closed first: an open file cannot be removed everywhere
+        if (named && !path.empty())
             files_.Remove(path);
     }
     void Keep() { path.clear(); }
@@ -52,49 +59,88 @@ template <typename Step> void Attempt(const std::string& doing, Step step) {
         step();
     } catch (const ETargetExists&) {
         throw;
+    } catch (const ETargetChanged&) {
+        throw;
     } catch (const EWriteFailure& failure) {
         throw EWriteFailure(doing + ": " + failure.Message());
     }
 }
 
+// New files that a run killed before it could clean up left beside the target. Only called
+// while the target is held, when no other run is writing one.
+void RemoveLeftovers(FileLayer& files, const fs::path& folder, const std::string& fileName) {
+    std::error_code error;
+    fs::directory_iterator entries(folder, error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        std::error_code typeError;
+        const std::string name = entries->path().filename().string();
+        if (IsTemporaryNameFor(fileName, name) && entries->is_regular_file(typeError) &&
+            !entries->is_symlink(typeError))
+            files.Remove(entries->path().string());
+    }
+}
+
 } // namespace
 
+std::string TemporaryNameFor(const std::string& targetFileName, unsigned number) {
+    return StemOf(targetFileName) + std::string(kMarker) + std::to_string(number) +
+           std::string(kSuffix);
+}
+
+bool IsTemporaryNameFor(const std::string& targetFileName, const std::string& name) {
+    const std::string start = StemOf(targetFileName) + std::string(kMarker);
+    if (!name.starts_with(start) || !name.ends_with(kSuffix))
+        return false;
+    const std::string_view number =
+        std::string_view(name).substr(start.size(), name.size() - start.size() - kSuffix.size());
+    return !number.empty() && number.size() <= 10 &&
+           number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 void WriteFileSafely(FileLayer& files, const std::string& target,
-                     std::span<const std::uint8_t> bytes, bool replace) {
+                     std::span<const std::uint8_t> bytes, bool replace, HeldFile* held) {
     const fs::path resolved = ResolveLinks(target);
     const std::string destination = resolved.string();
     const fs::path folder = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
-    std::string stem = resolved.filename().string();
-    if (stem.size() > kLongestStem)
-        stem.resize(kLongestStem);
+    const std::string fileName = resolved.filename().string();
 
     if (!replace && files.Exists(destination))
         throw ETargetExists(target);
     const bool replacing = files.Exists(destination);
+    // A device or a pipe would turn into a plain file, and /dev/null would be gone.
+    if (replacing && files.KindOf(destination) != FileKind::Regular)
+        throw EWriteFailure("cannot replace " + target + ": not a regular file");
+    if (held != nullptr)
+        RemoveLeftovers(files, folder, fileName);
 
     Temporary temporary(files);
     const unsigned start = std::random_device{}();
     Attempt("cannot create a file in " + folder.string(), [&] {
         for (int attempt = 0; attempt < kNameAttempts && !temporary.file; ++attempt) {
-            const std::string name = stem + ".quillet-" + std::to_string(start + attempt) + ".tmp";
-            temporary.file = files.CreateNew((folder / name).string());
+            const std::string name =
+                (folder / TemporaryNameFor(fileName, start + static_cast<unsigned>(attempt)))
+                    .string();
+            temporary.file = files.CreateNew(name, replacing);
             if (temporary.file)
-                temporary.path = (folder / name).string();
+                temporary.path = name;
         }
         if (!temporary.file)
             throw EWriteFailure("no free name for a temporary file");
     });
 
     Attempt("cannot write " + target, [&] {
+        temporary.file->Write(bytes);
         if (replacing)
             temporary.file->TakePermissionsOf(destination);
-        temporary.file->Write(bytes);
         temporary.file->Flush();
         temporary.file->Close();
     });
     temporary.file.reset();
-    Attempt((replacing ? "cannot replace " : "cannot create ") + target,
-            [&] { files.Rename(temporary.path, destination, replace); });
+    Attempt((replacing ? "cannot replace " : "cannot create ") + target, [&] {
+        if (held != nullptr)
+            held->CheckUnchanged();
+        files.Rename(temporary.path, destination, replace);
+    });
     temporary.Keep();
 }
 

@@ -19,16 +19,19 @@ public:
 
     // Runs before each rename, as another program could act just then.
     std::function<void()> beforeRename;
+    // Runs just before a held file is checked unchanged.
+    std::function<void()> beforeCheck;
     // Every name a new file is tried at is taken.
     bool namesTaken = false;
 
     bool Exists(const std::string& path) override { return real_->Exists(path); }
+    FileKind KindOf(const std::string& path) override { return real_->KindOf(path); }
 
-    std::unique_ptr<NewFile> CreateNew(const std::string& path) override {
+    std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) override {
         FailAt(WriteStep::Create);
         if (namesTaken)
             return nullptr;
-        std::unique_ptr<NewFile> file = real_->CreateNew(path);
+        std::unique_ptr<NewFile> file = real_->CreateNew(path, isPrivate);
         if (!file)
             return nullptr;
         return std::make_unique<File>(std::move(file), failAt_);
@@ -42,6 +45,10 @@ public:
     }
 
     void Remove(const std::string& path) noexcept override { real_->Remove(path); }
+
+    std::unique_ptr<HeldFile> Hold(const std::string& path) override {
+        return std::make_unique<Held>(real_->Hold(path), beforeCheck);
+    }
 
 private:
     static void Fail(std::optional<WriteStep> failAt, WriteStep step) {
@@ -77,6 +84,22 @@ private:
     private:
         std::unique_ptr<NewFile> real_;
         std::optional<WriteStep> failAt_;
+    };
+
+    class Held final : public HeldFile {
+    public:
+        Held(std::unique_ptr<HeldFile> real, const std::function<void()>& beforeCheck)
+            : real_(std::move(real)), beforeCheck_(beforeCheck) {}
+        std::uint64_t LinkCount() const override { return real_->LinkCount(); }
+        void CheckUnchanged() override {
+            if (beforeCheck_)
+                beforeCheck_();
+            real_->CheckUnchanged();
+        }
+
+    private:
+        std::unique_ptr<HeldFile> real_;
+        const std::function<void()>& beforeCheck_; // the layer's, as it is at the check
     };
 
     std::unique_ptr<FileLayer> real_;

@@ -187,7 +187,8 @@ TEST(QuilletFix, RefusalsExitWith1AndTouchNothing) {
          "quillet-fix: " + huge +
              ": too large: 9437184 bytes of data, more than the 8 MiB a cartridge can hold\n"},
         {{"--checksum", "--in-place", missing}, "quillet-fix: Cannot open file " + missing + ": "},
-        {{"--checksum", "--in-place", sub}, "quillet-fix: Cannot open file " + sub + ": "},
+        {{"--checksum", "--in-place", sub},
+         "quillet-fix: Cannot open file " + sub + ": not a regular file\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.err);

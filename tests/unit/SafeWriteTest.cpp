@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -116,6 +118,87 @@ TEST(SafeWrite, AFolderThatCannotBeWrittenToIsAClearFailure) {
     EXPECT_FALSE(fs::exists(folder.Path() / "no-such-folder"));
 }
 
+TEST(SafeWrite, AHeldFileChangedMeanwhileStaysAsTheOtherProgramLeftIt) {
+    TempFolder folder;
+    const std::string game = folder.Write("game.sfc", kOld);
+    const std::string other = folder.Write("other.sfc", kNew);
+    FailingFileLayer files(std::nullopt);
+    Bytes appended = kOld;
+    appended.push_back(0x33);
+    struct Change {
+        const char* what;
+        std::function<void()> change;
+        Bytes left;
+    };
+    std::vector<Change> changes = {
+        {"written to", [&] { std::ofstream(game, std::ios::binary | std::ios::app) << '\x33'; },
+         appended},
+    };
+#ifndef _WIN32
+    // Windows lets nobody rename over a file that is held open.
+    changes.push_back({"replaced",
+                       [&] {
+                           fs::copy_file(other, folder.Path() / "game.new");
+                           fs::rename(folder.Path() / "game.new", game);
+                       },
+                       kNew});
+#endif
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        folder.Write("game.sfc", kOld);
+        std::unique_ptr<HeldFile> held = files.Hold(game);
+        EXPECT_EQ(held->LinkCount(), 1u);
+        files.beforeCheck = c.change;
+        EXPECT_EQ(
+            MessageOf([&] { WriteFileSafely(files, game, Bytes(10, 0x44), true, held.get()); }),
+            game + " was changed by another program while it was repaired");
+        EXPECT_EQ(ReadAll(game), c.left);
+        EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc", "other.sfc"}));
+    }
+    files.beforeCheck = nullptr;
+    std::unique_ptr<HeldFile> held = files.Hold(game);
+    WriteFileSafely(files, game, kOld, true, held.get());
+    EXPECT_EQ(ReadAll(game), kOld);
+}
+
+TEST(SafeWrite, WhatAKilledRunLeftGoesWhenTheFileIsNextHeld) {
+    TempFolder folder;
+    const std::string game = folder.Write("game.sfc", kOld);
+    folder.Write(TemporaryNameFor("game.sfc", 4000000000u), kNew);
+    folder.Write(TemporaryNameFor("game.sfc", 7), kNew);
+    // Names that only look like one of ours, or are another file's, stay.
+    const std::vector<std::string> others = {"game.sfc.quillet-7x.tmp", "game.sfc.quillet-.tmp",
+                                             TemporaryNameFor("game.sfc2", 7),
+                                             TemporaryNameFor("other.sfc", 7)};
+    for (const std::string& name : others)
+        folder.Write(name, kNew);
+    const auto files = MakeSystemFileLayer();
+
+    WriteFileSafely(*files, game, kNew, true); // not held: another run may be writing them
+    EXPECT_EQ(Names(folder.Path()).size(), others.size() + 3);
+    std::unique_ptr<HeldFile> held = files->Hold(game);
+    WriteFileSafely(*files, game, kOld, true, held.get());
+    std::vector<std::string> left = others;
+    left.push_back("game.sfc");
+    std::ranges::sort(left);
+    EXPECT_EQ(Names(folder.Path()), left);
+    EXPECT_EQ(ReadAll(game), kOld);
+}
+
+TEST(SafeWrite, OnlyARegularFileIsReplaced) {
+    TempFolder folder;
+    const fs::path sub = folder.Path() / "sub";
+    fs::create_directory(sub);
+    const auto files = MakeSystemFileLayer();
+    EXPECT_EQ(files->KindOf(sub.string()), FileKind::Other);
+    EXPECT_EQ(files->KindOf((sub / "none").string()), FileKind::Missing);
+    EXPECT_EQ(MessageOf([&] { WriteFileSafely(*files, sub.string(), kNew, true); }),
+              "cannot replace " + sub.string() + ": not a regular file");
+    EXPECT_TRUE(fs::is_directory(sub));
+    EXPECT_EQ(MessageOf([&] { files->Hold(sub.string()); }), "not a regular file");
+    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"sub"}));
+}
+
 #ifdef _WIN32
 
 TEST(SafeWrite, AReplacedFileKeepsItsAttributesAndAReadOnlyOneIsNotReplaced) {
@@ -156,6 +239,35 @@ TEST(SafeWrite, AReplacedFileKeepsItsModeAndALinkStaysALink) {
     ASSERT_EQ(::stat(game.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc", "link.sfc"}));
+}
+
+// The mode of each file this process has open, by descriptor: a file without a name too.
+std::map<std::string, mode_t> OpenFileModes() {
+    std::map<std::string, mode_t> modes;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        struct stat info {};
+        if (::stat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            modes[entry.path().filename().string()] = info.st_mode & 07777;
+    }
+    return modes;
+}
+
+TEST(SafeWrite, APrivateNewFileIsItsOwnersAloneFromTheStart) {
+    TempFolder folder;
+    const auto files = MakeSystemFileLayer();
+    const mode_t mask = ::umask(0); // the widest a new file may be made
+    for (const bool isPrivate : {true, false}) {
+        const std::map<std::string, mode_t> before = OpenFileModes();
+        const auto file = files->CreateNew((folder.Path() / "new.tmp").string(), isPrivate);
+        ASSERT_TRUE(file);
+        std::map<std::string, mode_t> after = OpenFileModes();
+        for (const auto& [descriptor, mode] : before)
+            after.erase(descriptor);
+        ASSERT_EQ(after.size(), 1u);
+        EXPECT_EQ(after.begin()->second, isPrivate ? 0600u : 0666u);
+    }
+    ::umask(mask);
+    EXPECT_TRUE(Names(folder.Path()).empty()); // neither was closed, and both are gone
 }
 
 TEST(SafeWrite, AFileTheUserMayNotWriteIsNotReplaced) {
