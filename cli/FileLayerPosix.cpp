@@ -205,8 +205,9 @@ public:
         return S_ISREG(info.st_mode) ? FileKind::Regular : FileKind::Other;
     }
 
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) override {
-        const mode_t mode = isPrivate ? 0600 : 0666; // less the user's mask
+    std::unique_ptr<NewFile> CreateNew(const std::string& path,
+                                       const std::string* replaced) override {
+        const mode_t mode = replaced != nullptr ? 0600 : 0666; // less the user's mask
         if (Exists(path))
             return nullptr;
 #ifdef O_TMPFILE

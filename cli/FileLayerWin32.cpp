@@ -42,6 +42,53 @@ std::string SystemMessage(DWORD error) {
     throw EWriteFailure(SystemMessage(error));
 }
 
+// Wine keeps a file's Unix mode as its access list: the owner's rights become the owner's and
+// the group's, everyone's become everyone's. It can neither keep a group out nor say what the
+// group may do, so a list passed on there would open a private file to its group.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Whether the file's access list lets everyone read it.
+bool EveryoneMayRead(const std::string& path) {
+    DWORD size = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<std::uint8_t> descriptor(size);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    ACL* list = nullptr;
+    if (size == 0 ||
+        !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size,
+                          &size) ||
+        !GetSecurityDescriptorDacl(descriptor.data(), &present, &list, &defaulted))
+        return false;
+    if (!present || list == nullptr)
+        return true; // no list at all: anyone may do anything
+    std::uint8_t everyone[SECURITY_MAX_SID_SIZE];
+    DWORD everyoneSize = sizeof everyone;
+    if (!CreateWellKnownSid(WinWorldSid, nullptr, everyone, &everyoneSize))
+        return false;
+    constexpr DWORD kReading = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry))
+            return false;
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0)
+            continue;
+        // Allowed and denied entries share their layout up to the SID.
+        const auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        if (!EqualSid(const_cast<DWORD*>(&ace->SidStart), everyone) || (ace->Mask & kReading) == 0)
+            continue;
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE)
+            return false;
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE)
+            return true;
+    }
+    return false;
+}
+
 // Owning handles: the file, the process token, memory from LocalAlloc.
 struct HandleClose {
     void operator()(HANDLE handle) const noexcept {
@@ -122,7 +169,10 @@ public:
         const DWORD attributes = GetFileAttributesA(model.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             Fail(GetLastError());
-        TakeSecurityOf(model);
+        // Under Wine the new file keeps the mode Wine gives it: a list passed on would open
+        // it to the owner's group.
+        if (!UnderWine())
+            TakeSecurityOf(model);
         const DWORD kept = attributes & kKeptAttributes;
         if (kept == 0)
             return;              // a plain file, as the new one is already
@@ -277,10 +327,17 @@ public:
         return KindOfOpened(handle.get());
     }
 
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) override {
+    std::unique_ptr<NewFile> CreateNew(const std::string& path,
+                                       const std::string* replaced) override {
         std::optional<PrivateSecurity> security;
-        if (isPrivate)
+        if (replaced != nullptr && UnderWine()) {
+            // Refused before a byte is written: the new file would be open to others at once.
+            if (!EveryoneMayRead(*replaced))
+                throw EWriteFailure("Wine cannot make a file as private as " + *replaced +
+                                    ", which others may not read; the native quillet-fix can");
+        } else if (replaced != nullptr) {
             security.emplace();
+        }
         Handle handle = OpenHandle(CreateFileA(
             path.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER | READ_CONTROL, 0,
             security ? security->Attributes() : nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,

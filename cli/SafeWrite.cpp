@@ -120,7 +120,7 @@ void WriteFileSafely(FileLayer& files, const std::string& target,
             const std::string name =
                 (folder / TemporaryNameFor(fileName, start + static_cast<unsigned>(attempt)))
                     .string();
-            temporary.file = files.CreateNew(name, replacing);
+            temporary.file = files.CreateNew(name, replacing ? &destination : nullptr);
             if (temporary.file)
                 temporary.path = name;
         }

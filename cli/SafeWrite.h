@@ -68,10 +68,12 @@ public:
     // What the name stands for, following links.
     virtual FileKind KindOf(const std::string& path) = 0;
     // A new file that has the name `path` once closed; null when something already has that
-    // name. A `private` one is closed to everyone but its owner until it takes the permissions
-    // of the file it replaces, so that the bytes of a private file are never open to others;
-    // otherwise it has the permissions any new file of the user's gets.
-    virtual std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) = 0;
+    // name. One that is to replace the file `replaced` is closed to everyone but its owner
+    // until it takes that file's permissions, so that the bytes of a private file are never
+    // open to others; without `replaced` it has the permissions any new file of the user's
+    // gets.
+    virtual std::unique_ptr<NewFile> CreateNew(const std::string& path,
+                                               const std::string* replaced) = 0;
     // Renames `from` to `to` in the same folder. An existing `to` is replaced only with
     // `replace`, and then only if the user may write to it; otherwise ETargetExists.
     virtual void Rename(const std::string& from, const std::string& to, bool replace) = 0;

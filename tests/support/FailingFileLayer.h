@@ -27,11 +27,12 @@ public:
     bool Exists(const std::string& path) override { return real_->Exists(path); }
     FileKind KindOf(const std::string& path) override { return real_->KindOf(path); }
 
-    std::unique_ptr<NewFile> CreateNew(const std::string& path, bool isPrivate) override {
+    std::unique_ptr<NewFile> CreateNew(const std::string& path,
+                                       const std::string* replaced) override {
         FailAt(WriteStep::Create);
         if (namesTaken)
             return nullptr;
-        std::unique_ptr<NewFile> file = real_->CreateNew(path, isPrivate);
+        std::unique_ptr<NewFile> file = real_->CreateNew(path, replaced);
         if (!file)
             return nullptr;
         return std::make_unique<File>(std::move(file), failAt_);

@@ -256,9 +256,11 @@ TEST(SafeWrite, APrivateNewFileIsItsOwnersAloneFromTheStart) {
     TempFolder folder;
     const auto files = MakeSystemFileLayer();
     const mode_t mask = ::umask(0); // the widest a new file may be made
+    const std::string replaced = folder.Write("game.sfc", kOld);
     for (const bool isPrivate : {true, false}) {
         const std::map<std::string, mode_t> before = OpenFileModes();
-        const auto file = files->CreateNew((folder.Path() / "new.tmp").string(), isPrivate);
+        const auto file =
+            files->CreateNew((folder.Path() / "new.tmp").string(), isPrivate ? &replaced : nullptr);
         ASSERT_TRUE(file);
         std::map<std::string, mode_t> after = OpenFileModes();
         for (const auto& [descriptor, mode] : before)
@@ -267,7 +269,8 @@ TEST(SafeWrite, APrivateNewFileIsItsOwnersAloneFromTheStart) {
         EXPECT_EQ(after.begin()->second, isPrivate ? 0600u : 0666u);
     }
     ::umask(mask);
-    EXPECT_TRUE(Names(folder.Path()).empty()); // neither was closed, and both are gone
+    // Neither was closed, and both are gone.
+    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc"}));
 }
 
 TEST(SafeWrite, AFileTheUserMayNotWriteIsNotReplaced) {
