@@ -35,6 +35,7 @@ private:
 };
 
 // Parses the whole document, calling `onElement` for each element start. Throws EXmlError.
+// Nesting depth is limited only by memory.
 void ReadXmlElements(std::span<const char> document,
                      const std::function<void(const XmlElementStart&)>& onElement);
 

@@ -54,5 +54,14 @@ int main(int argc, char** argv) {
                             "<rom name=\"a.sfc\" size=\"32768\" crc=\"0badf00d\" sha1=\""
                             "0123456789abcdef0123456789abcdef01234567\"/></game></datafile>\n";
     Write(details / "game.dat", Bytes(dat.begin(), dat.end()));
+    // Nesting deeper than a recursive walk of the tree survives under the sanitizers, within
+    // the fuzzer's -max_len.
+    std::string deep = "<datafile>";
+    for (int i = 0; i < 19000; ++i)
+        deep += "<a>";
+    for (int i = 0; i < 19000; ++i)
+        deep += "</a>";
+    deep += "</datafile>";
+    Write(details / "deep.dat", Bytes(deep.begin(), deep.end()));
     return 0;
 }

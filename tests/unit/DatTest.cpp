@@ -74,6 +74,33 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
     EXPECT_TRUE(empty.Roms().empty());
 }
 
+// `<datafile>`, then `depth` nested unknown elements, closed again and followed by a game, or
+// cut off after the innermost start tag.
+std::string Nested(int depth, bool closed) {
+    std::string document = "<datafile>\n";
+    for (int i = 0; i < depth; ++i)
+        document += "<a>";
+    if (!closed)
+        return document;
+    for (int i = 0; i < depth; ++i)
+        document += "</a>";
+    return document + "\n<game name=\"after\"><rom name=\"r\" size=\"1\" crc=\"1\"/></game>\n"
+                      "</datafile>\n";
+}
+
+TEST(Dat, DeeplyNestedDocumentsAreReadWithoutExhaustingTheStack) {
+    // Far deeper than a recursive walk gets on Linux's 8 MiB stack or Windows' 2 MiB one.
+    constexpr int kDepth = 100000;
+    DatCollection dats;
+    dats.LoadDocument("deep.dat", Nested(kDepth, true));
+    // The unknown elements hold no ROMs; the game after them is still seen as a game.
+    ASSERT_EQ(dats.Roms().size(), 1u);
+    EXPECT_EQ(dats.Roms()[0].game, "after");
+
+    const std::string message = Message("deep.dat", Nested(kDepth, false));
+    EXPECT_TRUE(message.starts_with("DAT file deep.dat: line 2: ")) << message;
+}
+
 TEST(Dat, FilesReportProgressAndUnreadableOnesAreErrors) {
     testing::TempFolder folder;
     std::string big(kDat.substr(0, kDat.find("</datafile>")));
