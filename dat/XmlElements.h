@@ -34,8 +34,9 @@ private:
     std::uint64_t line_;
 };
 
-// Parses the whole document, calling `onElement` for each element start. Throws EXmlError.
-// Nesting depth is limited only by memory.
+// Parses the whole document, calling `onElement` for each element start. Throws EXmlError,
+// also for a document without any element (an empty file, plain text). Nesting depth is
+// limited only by memory.
 void ReadXmlElements(std::span<const char> document,
                      const std::function<void(const XmlElementStart&)>& onElement);
 

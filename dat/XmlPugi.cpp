@@ -61,10 +61,16 @@ private:
 
 void ReadXmlElements(std::span<const char> document,
                      const std::function<void(const XmlElementStart&)>& onElement) {
+    if (document.empty())
+        throw EXmlError("the file is empty", 0);
     pugi::xml_document xml;
     // DAT files are UTF-8; a byte-order mark or declaration saying otherwise is honoured.
     const pugi::xml_parse_result result =
         xml.load_buffer(document.data(), document.size(), pugi::parse_default, pugi::encoding_auto);
+    // Plain text, a clrmamepro DAT or a ROM image mostly parse as character data without any
+    // element; pugixml's offset is then the end of the file, no help to anyone.
+    if (result.status == pugi::status_no_document_element)
+        throw EXmlError("no root element: not an XML document", 0);
     LineCounter lines(document);
     if (!result)
         throw EXmlError(result.description(), lines.LineAt(result.offset));

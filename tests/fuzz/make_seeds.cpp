@@ -63,5 +63,9 @@ int main(int argc, char** argv) {
         deep += "</a>";
     deep += "</datafile>";
     Write(details / "deep.dat", Bytes(deep.begin(), deep.end()));
+    // The other DAT format, which is not XML.
+    const std::string text = "clrmamepro (\n\tname \"Seed\"\n)\n\ngame (\n\tname \"A\"\n\trom ( "
+                             "name \"a.sfc\" size 32768 crc 0BADF00D )\n)\n";
+    Write(details / "clrmamepro.dat", Bytes(text.begin(), text.end()));
     return 0;
 }

@@ -56,7 +56,6 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
         std::string_view document;
         std::string_view start;
     } cases[] = {
-        {"", "DAT file x.dat: "},
         {"<datafile>\n<game name=\"a\">\n</datafile>", "DAT file x.dat: line "},
         {"<datafile>\n<game name=\"a\"><rom crc=\"xyz\"/></game></datafile>",
          "DAT file x.dat: line 2: ROM \"\" of \"a\" has a malformed crc \"xyz\""},
@@ -72,6 +71,36 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
     DatCollection empty;
     empty.LoadDocument("empty.dat", "<datafile>\n</datafile>");
     EXPECT_TRUE(empty.Roms().empty());
+}
+
+TEST(Dat, DocumentsWithoutARootElementAreErrorsWithTheReason) {
+    constexpr std::string_view kNoRoot = "DAT file x.dat: no root element: not an XML document";
+    const struct {
+        std::string_view document;
+        std::string_view message;
+    } cases[] = {
+        {"", "DAT file x.dat: the file is empty"},
+        {" \r\n\t\n", kNoRoot},
+        {"hello world", kNoRoot},
+        {"<?xml version=\"1.0\"?>\n<!-- nothing but a comment -->\n", kNoRoot},
+        // The other DAT format, which the XML reader must not take for an empty list.
+        {"clrmamepro (\n\tname \"Nintendo - Super Nintendo Entertainment System\"\n)\n\n"
+         "game (\n\tname \"A (USA)\"\n\trom ( name \"A (USA).sfc\" size 524288 crc 1A2B3C4D "
+         "sha1 AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA )\n)\n",
+         kNoRoot},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Message("x.dat", c.document), c.message) << "document: " << c.document;
+
+    // A ROM image: every byte value, a copier header of zeros first.
+    std::string image(512, '\0');
+    for (int round = 0; round < 64; ++round) {
+        for (int value = 0; value < 256; ++value)
+            image += static_cast<char>(value ^ round);
+    }
+    const std::string message = Message("x.dat", image);
+    EXPECT_TRUE(message.starts_with("DAT file x.dat: ")) << message;
+    EXPECT_GT(message.size(), std::string_view("DAT file x.dat: ").size()) << message;
 }
 
 // `<datafile>`, then `depth` nested unknown elements, closed again and followed by a game, or
