@@ -1,5 +1,5 @@
 // The little the DAT reader needs of an XML parser: each element's start, in document order.
-// One source per parser: pugixml natively, Windows' XmlLite in the Windows build.
+// pugixml in both builds: the Windows one compiles it from Debian's source package.
 #pragma once
 
 #include "base/Exceptions.h"

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -57,6 +59,8 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
         std::string_view start;
     } cases[] = {
         {"<datafile>\n<game name=\"a\">\n</datafile>", "DAT file x.dat: line "},
+        // Cut off after the root's start tag: an error, not an endless wait for more.
+        {"<datafile>\n", "DAT file x.dat: line 1: "},
         {"<datafile>\n<game name=\"a\"><rom crc=\"xyz\"/></game></datafile>",
          "DAT file x.dat: line 2: ROM \"\" of \"a\" has a malformed crc \"xyz\""},
         {"<datafile><game name=\"a\"><rom sha1=\"12\"/></game></datafile>",
@@ -128,6 +132,38 @@ TEST(Dat, DeeplyNestedDocumentsAreReadWithoutExhaustingTheStack) {
 
     const std::string message = Message("deep.dat", Nested(kDepth, false));
     EXPECT_TRUE(message.starts_with("DAT file deep.dat: line 2: ")) << message;
+}
+
+TEST(Dat, EntitiesAndUtf8AcrossManyBufferBoundariesAreReadExactly) {
+    // "&" and a Japanese word, encoded and decoded. Readers that refill a buffer in blocks
+    // have cut entities and multi-byte characters at the blocks' ends: the document runs past
+    // six 32 KiB boundaries, most of them inside a name, and one document per shift puts each
+    // byte of the repeated unit on those.
+    const std::string encoded = "&amp;\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
+    const std::string decoded = "&\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
+    for (std::size_t shift = 0; shift < encoded.size(); ++shift) {
+        std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<datafile>" +
+                               std::string(shift, ' ') + "\n";
+        std::vector<std::string> names;
+        for (int i = 0; document.size() < 6 * 32768; ++i) {
+            std::string name = "\xE5\x90\x8D" + std::to_string(i); // a kanji, then a number
+            std::string attribute = name;
+            for (int unit = 0; unit < 40 + i % 5; ++unit) {
+                name += decoded;
+                attribute += encoded;
+            }
+            document += "<game name=\"" + attribute + "\"><rom name=\"r\" size=\"1\" crc=\"" +
+                        std::to_string(i) + "\"/></game>\n";
+            names.push_back(name);
+        }
+        document += "</datafile>\n";
+
+        DatCollection dats;
+        dats.LoadDocument("utf8.dat", document);
+        ASSERT_EQ(dats.Roms().size(), names.size()) << "shift " << shift;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            ASSERT_EQ(dats.Roms()[i].game, names[i]) << "shift " << shift << ", game " << i;
+    }
 }
 
 TEST(Dat, FilesReportProgressAndUnreadableOnesAreErrors) {
