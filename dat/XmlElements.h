@@ -1,5 +1,5 @@
 // The little the DAT reader needs of an XML parser: each element's start, in document order.
-// One source per parser: pugixml natively, Windows' XmlLite in the Windows build.
+// pugixml in both builds: the Windows one compiles it from Debian's source package.
 #pragma once
 
 #include "base/Exceptions.h"
@@ -34,7 +34,9 @@ private:
     std::uint64_t line_;
 };
 
-// Parses the whole document, calling `onElement` for each element start. Throws EXmlError.
+// Parses the whole document, calling `onElement` for each element start. Throws EXmlError,
+// also for a document without any element (an empty file, plain text). Nesting depth is
+// limited only by memory.
 void ReadXmlElements(std::span<const char> document,
                      const std::function<void(const XmlElementStart&)>& onElement);
 

@@ -32,34 +32,50 @@ private:
     std::uint64_t line_ = 1;
 };
 
-void Walk(const pugi::xml_node& node, int depth, LineCounter& lines,
-          const std::function<void(const XmlElementStart&)>& onElement) {
-    for (const pugi::xml_node& child : node.children()) {
-        if (child.type() != pugi::node_element)
-            continue;
+// pugixml's traversal follows the nodes' parent links instead of recursing, so a document
+// nested a hundred thousand deep is walked in constant stack space.
+class ElementWalker : public pugi::xml_tree_walker {
+public:
+    ElementWalker(LineCounter& lines, const std::function<void(const XmlElementStart&)>& onElement)
+        : lines_(lines), onElement_(onElement) {}
+
+    bool for_each(pugi::xml_node& node) override {
+        if (node.type() != pugi::node_element)
+            return true;
         XmlElementStart element;
-        element.depth = depth;
-        element.name = child.name();
-        for (const pugi::xml_attribute& attribute : child.attributes())
+        element.depth = depth();
+        element.name = node.name();
+        for (const pugi::xml_attribute& attribute : node.attributes())
             element.attributes.push_back({attribute.name(), attribute.value()});
-        element.line = lines.LineAt(child.offset_debug());
-        onElement(element);
-        Walk(child, depth + 1, lines, onElement);
+        element.line = lines_.LineAt(node.offset_debug());
+        onElement_(element);
+        return true;
     }
-}
+
+private:
+    LineCounter& lines_;
+    const std::function<void(const XmlElementStart&)>& onElement_;
+};
 
 } // namespace
 
 void ReadXmlElements(std::span<const char> document,
                      const std::function<void(const XmlElementStart&)>& onElement) {
+    if (document.empty())
+        throw EXmlError("the file is empty", 0);
     pugi::xml_document xml;
     // DAT files are UTF-8; a byte-order mark or declaration saying otherwise is honoured.
     const pugi::xml_parse_result result =
         xml.load_buffer(document.data(), document.size(), pugi::parse_default, pugi::encoding_auto);
+    // Plain text, a clrmamepro DAT or a ROM image mostly parse as character data without any
+    // element; pugixml's offset is then the end of the file, no help to anyone.
+    if (result.status == pugi::status_no_document_element)
+        throw EXmlError("no root element: not an XML document", 0);
     LineCounter lines(document);
     if (!result)
         throw EXmlError(result.description(), lines.LineAt(result.offset));
-    Walk(xml, 0, lines, onElement);
+    ElementWalker walker(lines, onElement);
+    xml.traverse(walker);
 }
 
 } // namespace quillet

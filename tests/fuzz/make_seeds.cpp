@@ -54,5 +54,18 @@ int main(int argc, char** argv) {
                             "<rom name=\"a.sfc\" size=\"32768\" crc=\"0badf00d\" sha1=\""
                             "0123456789abcdef0123456789abcdef01234567\"/></game></datafile>\n";
     Write(details / "game.dat", Bytes(dat.begin(), dat.end()));
+    // Nesting deeper than a recursive walk of the tree survives under the sanitizers, within
+    // the fuzzer's -max_len.
+    std::string deep = "<datafile>";
+    for (int i = 0; i < 19000; ++i)
+        deep += "<a>";
+    for (int i = 0; i < 19000; ++i)
+        deep += "</a>";
+    deep += "</datafile>";
+    Write(details / "deep.dat", Bytes(deep.begin(), deep.end()));
+    // The other DAT format, which is not XML.
+    const std::string text = "clrmamepro (\n\tname \"Seed\"\n)\n\ngame (\n\tname \"A\"\n\trom ( "
+                             "name \"a.sfc\" size 32768 crc 0BADF00D )\n)\n";
+    Write(details / "clrmamepro.dat", Bytes(text.begin(), text.end()));
     return 0;
 }

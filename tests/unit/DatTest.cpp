@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -56,8 +58,9 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
         std::string_view document;
         std::string_view start;
     } cases[] = {
-        {"", "DAT file x.dat: "},
         {"<datafile>\n<game name=\"a\">\n</datafile>", "DAT file x.dat: line "},
+        // Cut off after the root's start tag: an error, not an endless wait for more.
+        {"<datafile>\n", "DAT file x.dat: line 1: "},
         {"<datafile>\n<game name=\"a\"><rom crc=\"xyz\"/></game></datafile>",
          "DAT file x.dat: line 2: ROM \"\" of \"a\" has a malformed crc \"xyz\""},
         {"<datafile><game name=\"a\"><rom sha1=\"12\"/></game></datafile>",
@@ -72,6 +75,95 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
     DatCollection empty;
     empty.LoadDocument("empty.dat", "<datafile>\n</datafile>");
     EXPECT_TRUE(empty.Roms().empty());
+}
+
+TEST(Dat, DocumentsWithoutARootElementAreErrorsWithTheReason) {
+    constexpr std::string_view kNoRoot = "DAT file x.dat: no root element: not an XML document";
+    const struct {
+        std::string_view document;
+        std::string_view message;
+    } cases[] = {
+        {"", "DAT file x.dat: the file is empty"},
+        {" \r\n\t\n", kNoRoot},
+        {"hello world", kNoRoot},
+        {"<?xml version=\"1.0\"?>\n<!-- nothing but a comment -->\n", kNoRoot},
+        // The other DAT format, which the XML reader must not take for an empty list.
+        {"clrmamepro (\n\tname \"Nintendo - Super Nintendo Entertainment System\"\n)\n\n"
+         "game (\n\tname \"A (USA)\"\n\trom ( name \"A (USA).sfc\" size 524288 crc 1A2B3C4D "
+         "sha1 AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA )\n)\n",
+         kNoRoot},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Message("x.dat", c.document), c.message) << "document: " << c.document;
+
+    // A ROM image: every byte value, a copier header of zeros first.
+    std::string image(512, '\0');
+    for (int round = 0; round < 64; ++round) {
+        for (int value = 0; value < 256; ++value)
+            image += static_cast<char>(value ^ round);
+    }
+    const std::string message = Message("x.dat", image);
+    EXPECT_TRUE(message.starts_with("DAT file x.dat: ")) << message;
+    EXPECT_GT(message.size(), std::string_view("DAT file x.dat: ").size()) << message;
+}
+
+// `<datafile>`, then `depth` nested unknown elements, closed again and followed by a game, or
+// cut off after the innermost start tag.
+std::string Nested(int depth, bool closed) {
+    std::string document = "<datafile>\n";
+    for (int i = 0; i < depth; ++i)
+        document += "<a>";
+    if (!closed)
+        return document;
+    for (int i = 0; i < depth; ++i)
+        document += "</a>";
+    return document + "\n<game name=\"after\"><rom name=\"r\" size=\"1\" crc=\"1\"/></game>\n"
+                      "</datafile>\n";
+}
+
+TEST(Dat, DeeplyNestedDocumentsAreReadWithoutExhaustingTheStack) {
+    // Far deeper than a recursive walk gets on Linux's 8 MiB stack or Windows' 2 MiB one.
+    constexpr int kDepth = 100000;
+    DatCollection dats;
+    dats.LoadDocument("deep.dat", Nested(kDepth, true));
+    // The unknown elements hold no ROMs; the game after them is still seen as a game.
+    ASSERT_EQ(dats.Roms().size(), 1u);
+    EXPECT_EQ(dats.Roms()[0].game, "after");
+
+    const std::string message = Message("deep.dat", Nested(kDepth, false));
+    EXPECT_TRUE(message.starts_with("DAT file deep.dat: line 2: ")) << message;
+}
+
+TEST(Dat, EntitiesAndUtf8AcrossManyBufferBoundariesAreReadExactly) {
+    // "&" and a Japanese word, encoded and decoded. Readers that refill a buffer in blocks
+    // have cut entities and multi-byte characters at the blocks' ends: the document runs past
+    // six 32 KiB boundaries, most of them inside a name, and one document per shift puts each
+    // byte of the repeated unit on those.
+    const std::string encoded = "&amp;\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
+    const std::string decoded = "&\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";
+    for (std::size_t shift = 0; shift < encoded.size(); ++shift) {
+        std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<datafile>" +
+                               std::string(shift, ' ') + "\n";
+        std::vector<std::string> names;
+        for (int i = 0; document.size() < 6 * 32768; ++i) {
+            std::string name = "\xE5\x90\x8D" + std::to_string(i); // a kanji, then a number
+            std::string attribute = name;
+            for (int unit = 0; unit < 40 + i % 5; ++unit) {
+                name += decoded;
+                attribute += encoded;
+            }
+            document += "<game name=\"" + attribute + "\"><rom name=\"r\" size=\"1\" crc=\"" +
+                        std::to_string(i) + "\"/></game>\n";
+            names.push_back(name);
+        }
+        document += "</datafile>\n";
+
+        DatCollection dats;
+        dats.LoadDocument("utf8.dat", document);
+        ASSERT_EQ(dats.Roms().size(), names.size()) << "shift " << shift;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            ASSERT_EQ(dats.Roms()[i].game, names[i]) << "shift " << shift << ", game " << i;
+    }
 }
 
 TEST(Dat, FilesReportProgressAndUnreadableOnesAreErrors) {
