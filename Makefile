@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 30
 
 .PHONY: all deps native win32 fuzz-build build package run test test-native test-win32 test-fuzz \
-        test-package bench fuzz format clean
+        test-package bench fuzz fuzz-long format clean
 
 all: build
 
@@ -62,7 +62,11 @@ bench: native win32
 	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_console.exe
 	@tools/with-display tools/wine-run --desktop 1024x768 build/win32/bin/bench_screen.exe
 
-# A longer fuzzing session than the one the tests run.
+# Every fuzz target for ten minutes, one after the other: before a release.
+fuzz-long: fuzz-build
+	@ctest --preset fuzz-long
+
+# A longer fuzzing session of the analysis than the one the tests run.
 fuzz: fuzz-build
 	@mkdir -p build/fuzz/corpus
 	@build/fuzz/bin/fuzz_rom_analysis -max_total_time=$(FUZZ_SECONDS) -max_len=140000 build/fuzz/corpus
