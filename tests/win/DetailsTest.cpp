@@ -149,7 +149,9 @@ TEST_F(Details, DatFilesAreKeptInTheirOwnSectionAndABrokenOneIsListedWithItsReas
             hashes.crc32 + "\" sha1=\"" + hashes.sha1 + "\"/></game></datafile>";
         return Bytes(xml.begin(), xml.end());
     }());
-    const std::string broken = folder.Write("broken.dat", Bytes{'<', 'd', 'a', 't'});
+    // Cut off after its root's start: a reader that loops on it would hang the window.
+    const std::string cut = "<datafile>\n";
+    const std::string broken = folder.Write("broken.dat", Bytes(cut.begin(), cut.end()));
     const std::string missing = (folder.Path() / "missing.dat").string();
     for (const std::string& path : {good, broken, missing})
         EXPECT_TRUE(datFiles.Add(path));
