@@ -21,9 +21,9 @@ constexpr std::size_t kLargestWrite = 1 << 30;
 // How long a hold waits for another run that holds the file, and how often it looks.
 constexpr ULONGLONG kHoldPatienceMs = 30000;
 constexpr DWORD kHoldRetryMs = 20;
-// How long a rename over a file that something has open is tried again.
-constexpr DWORD kRenamePatienceMs = 2000;
-constexpr DWORD kRenameRetryMs = 10;
+// How long a name that vanished is looked for again: Wine replaces a file by removing it and
+// then renaming the new one, so another run may find no file for a moment.
+constexpr ULONGLONG kVanishedPatienceMs = 2000;
 
 std::string SystemMessage(DWORD error) {
     char* buffer = nullptr;
@@ -282,12 +282,12 @@ public:
     std::uint64_t LinkCount() const override { return identity_.info.nNumberOfLinks; }
 
     void CheckUnchanged() override {
-        const std::optional<FileIdentity> now = handle_ ? IdentityOf(handle_.get()) : std::nullopt;
         const std::optional<FileIdentity> named = IdentityOf(path_);
-        // A file still open here could not be renamed over on Windows: the hold ends now,
-        // a moment before the rename.
+        // A file still open here could not be renamed over on Windows: the hold ends at the
+        // first look, a moment before the rename. Another run may hold it then, and even
+        // replace it: that shows at the next look, before the rename is tried again.
         handle_.reset();
-        if (!now || !named || !identity_.SameContents(*now) || !identity_.SameFile(*named))
+        if (!named || !identity_.SameContents(*named))
             throw ETargetChanged(path_ + " was changed by another program while it was repaired");
     }
 
@@ -358,18 +358,12 @@ public:
             (existing & FILE_ATTRIBUTE_READONLY) != 0)
             Fail(ERROR_ACCESS_DENIED);
         const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        // A file open elsewhere cannot be renamed over, and others open it for a moment: a
-        // virus scanner, or another repair looking whether it may hold the file yet.
-        DWORD error = ERROR_SUCCESS;
-        for (DWORD waited = 0;; waited += kRenameRetryMs) {
-            if (MoveFileExA(from.c_str(), to.c_str(), flags))
-                return;
-            error = GetLastError();
-            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
-                waited >= kRenamePatienceMs)
-                break;
-            Sleep(kRenameRetryMs);
-        }
+        if (MoveFileExA(from.c_str(), to.c_str(), flags))
+            return;
+        const DWORD error = GetLastError();
+        // A file open elsewhere cannot be renamed over.
+        if (replace && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION))
+            throw ETargetBusy(SystemMessage(error));
         if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
             throw ETargetExists(to);
         Fail(error);
@@ -378,7 +372,8 @@ public:
     void Remove(const std::string& path) noexcept override { DeleteFileA(path.c_str()); }
 
     std::unique_ptr<HeldFile> Hold(const std::string& path) override {
-        const ULONGLONG deadline = GetTickCount64() + kHoldPatienceMs;
+        const ULONGLONG start = GetTickCount64();
+        const ULONGLONG deadline = start + kHoldPatienceMs;
         for (;;) {
             if (GetTickCount64() >= deadline)
                 throw EWriteFailure("another program has held it for " +
@@ -387,8 +382,15 @@ public:
             Handle handle = OpenHandle(CreateFileA(
                 path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-            if (!handle)
-                Fail(GetLastError());
+            if (!handle) {
+                const DWORD error = GetLastError();
+                const bool vanished =
+                    error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+                if (!vanished || GetTickCount64() >= start + kVanishedPatienceMs)
+                    Fail(error);
+                Sleep(kHoldRetryMs);
+                continue;
+            }
             if (KindOfOpened(handle.get()) != FileKind::Regular)
                 throw EWriteFailure("not a regular file");
             OVERLAPPED place{};

@@ -1,7 +1,9 @@
 #include "cli/SafeWrite.h"
 
+#include <chrono>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 namespace quillet {
 
@@ -9,6 +11,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A target that another program has open is tried again, for a while: a virus scanner, or
+// another run looking whether it may hold the file yet, has it open for a moment.
+constexpr auto kBusyPatience = std::chrono::seconds(2);
+constexpr auto kBusyRetry = std::chrono::milliseconds(10);
 // Names of new files are tried in turn until one is free.
 constexpr int kNameAttempts = 100;
 // Long enough to tell whose it is, short enough to stay within the system's name limit.
@@ -137,9 +143,19 @@ void WriteFileSafely(FileLayer& files, const std::string& target,
     });
     temporary.file.reset();
     Attempt((replacing ? "cannot replace " : "cannot create ") + target, [&] {
-        if (held != nullptr)
-            held->CheckUnchanged();
-        files.Rename(temporary.path, destination, replace);
+        for (std::chrono::milliseconds waited{0};; waited += kBusyRetry) {
+            // Looked at again before each try: whoever had the file open may have replaced it.
+            if (held != nullptr)
+                held->CheckUnchanged();
+            try {
+                files.Rename(temporary.path, destination, replace);
+                return;
+            } catch (const ETargetBusy&) {
+                if (waited >= kBusyPatience)
+                    throw;
+            }
+            std::this_thread::sleep_for(kBusyRetry);
+        }
     });
     temporary.Keep();
 }

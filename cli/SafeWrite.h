@@ -30,6 +30,13 @@ public:
     using EWriteFailure::EWriteFailure;
 };
 
+// Another program has the target open, which on Windows keeps it from being replaced; it may
+// well be gone a moment later.
+class ETargetBusy : public EWriteFailure {
+public:
+    using EWriteFailure::EWriteFailure;
+};
+
 // A file being written. Closing is a step of its own, since
 // some systems report write errors only then; one that is not closed is closed on
 // destruction, errors ignored, and the new file is then gone.
@@ -52,7 +59,8 @@ public:
     // How many names (hard links) the file has.
     virtual std::uint64_t LinkCount() const = 0;
     // Throws ETargetChanged when the held name now stands for another file, or the file was
-    // written to since it was held. Called last thing before the rename.
+    // written to since it was held. Called last thing before the rename, and again before
+    // each try of a rename that found the file busy.
     virtual void CheckUnchanged() = 0;
 };
 
@@ -75,7 +83,8 @@ public:
     virtual std::unique_ptr<NewFile> CreateNew(const std::string& path,
                                                const std::string* replaced) = 0;
     // Renames `from` to `to` in the same folder. An existing `to` is replaced only with
-    // `replace`, and then only if the user may write to it; otherwise ETargetExists.
+    // `replace`, and then only if the user may write to it; otherwise ETargetExists. Throws
+    // ETargetBusy when something has `to` open just then.
     virtual void Rename(const std::string& from, const std::string& to, bool replace) = 0;
     virtual void Remove(const std::string& path) noexcept = 0;
     // Holds the existing regular file `path`, waiting a while for others who hold it. Throws

@@ -23,6 +23,8 @@ public:
     std::function<void()> beforeCheck;
     // Every name a new file is tried at is taken.
     bool namesTaken = false;
+    // How many renames find the target open elsewhere before one goes through.
+    int busyRenames = 0;
 
     bool Exists(const std::string& path) override { return real_->Exists(path); }
     FileKind KindOf(const std::string& path) override { return real_->KindOf(path); }
@@ -42,6 +44,10 @@ public:
         FailAt(WriteStep::Rename);
         if (beforeRename)
             beforeRename();
+        if (busyRenames > 0) {
+            --busyRenames;
+            throw ETargetBusy("busy");
+        }
         real_->Rename(from, to, replace);
     }
 

@@ -161,6 +161,38 @@ TEST(SafeWrite, AHeldFileChangedMeanwhileStaysAsTheOtherProgramLeftIt) {
     EXPECT_EQ(ReadAll(game), kOld);
 }
 
+TEST(SafeWrite, ATargetOpenElsewhereIsTriedAgainAndLookedAtEachTime) {
+    TempFolder folder;
+    const std::string game = folder.Write("game.sfc", kOld);
+    FailingFileLayer files(std::nullopt);
+    files.busyRenames = 3;
+    int looks = 0;
+    files.beforeCheck = [&] { ++looks; };
+    std::unique_ptr<HeldFile> held = files.Hold(game);
+    WriteFileSafely(files, game, kNew, true, held.get());
+    EXPECT_EQ(ReadAll(game), kNew);
+    EXPECT_EQ(looks, 4);
+
+    // Whoever had it open replaced it meanwhile: that shows before the next try.
+    folder.Write("game.sfc", kOld);
+    held = files.Hold(game);
+    looks = 0;
+    files.busyRenames = 1;
+    files.beforeCheck = [&] {
+        if (++looks == 2)
+            std::ofstream(game, std::ios::binary | std::ios::app) << '\x33';
+    };
+    EXPECT_THROW(WriteFileSafely(files, game, kNew, true, held.get()), ETargetChanged);
+    EXPECT_EQ(ReadAll(game).size(), kOld.size() + 1);
+
+    // One that stays open is given up after a while, with the system's word for it.
+    files.beforeCheck = nullptr;
+    files.busyRenames = 1000;
+    EXPECT_EQ(MessageOf([&] { WriteFileSafely(files, game, kNew, true); }),
+              "cannot replace " + game + ": busy");
+    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"game.sfc"}));
+}
+
 TEST(SafeWrite, WhatAKilledRunLeftGoesWhenTheFileIsNextHeld) {
     TempFolder folder;
     const std::string game = folder.Write("game.sfc", kOld);
