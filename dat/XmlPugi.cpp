@@ -72,6 +72,14 @@ void ReadXmlElements(std::span<const char> document,
     if (result.status == pugi::status_no_document_element)
         throw EXmlError("no root element: not an XML document", 0);
     LineCounter lines(document);
+    // A file cut off inside an element fails at its end, where an end tag "mismatches".
+    const auto rest = document.subspan(std::min<std::size_t>(
+        static_cast<std::size_t>(std::max<std::ptrdiff_t>(result.offset, 0)), document.size()));
+    if (result.status == pugi::status_end_element_mismatch &&
+        std::all_of(rest.begin(), rest.end(),
+                    [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }))
+        throw EXmlError("the file ends before its elements are closed: cut off?",
+                        lines.LineAt(result.offset));
     if (!result)
         throw EXmlError(result.description(), lines.LineAt(result.offset));
     ElementWalker walker(lines, onElement);

@@ -60,7 +60,9 @@ TEST(Dat, MalformedAndEmptyDocumentsNameTheFileAndTheLine) {
     } cases[] = {
         {"<datafile>\n<game name=\"a\">\n</datafile>", "DAT file x.dat: line "},
         // Cut off after the root's start tag: an error, not an endless wait for more.
-        {"<datafile>\n", "DAT file x.dat: line 1: "},
+        {"<datafile>\n",
+         "DAT file x.dat: line 1: the file ends before its elements are closed: cut off?"},
+        {"<datafile><a></b></datafile>", "DAT file x.dat: line 1: Start-end tags mismatch"},
         {"<datafile>\n<game name=\"a\"><rom crc=\"xyz\"/></game></datafile>",
          "DAT file x.dat: line 2: ROM \"\" of \"a\" has a malformed crc \"xyz\""},
         {"<datafile><game name=\"a\"><rom sha1=\"12\"/></game></datafile>",
