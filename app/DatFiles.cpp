@@ -10,6 +10,9 @@ namespace quillet::app {
 
 namespace {
 
+// A list of DAT files that fills more than this is no list a person made.
+constexpr std::size_t kLargestDatSection = 16 << 20;
+
 std::string EntryKey(std::size_t index) {
     return "File" + FormatDecimal(static_cast<std::int64_t>(index + 1));
 }
@@ -24,14 +27,19 @@ std::string DatFileEntry::Status() const {
 
 void TDatFiles::LoadList() {
     entries_.clear();
-    const auto count = GetPrivateProfileIntA(kDatFilesSection, "Count", 0, kSettingsFile);
-    for (UINT i = 0; i < count; ++i) {
-        char path[MAX_PATH * 4] = {};
-        GetPrivateProfileStringA(kDatFilesSection, EntryKey(i).c_str(), "", path, sizeof path,
-                                 kSettingsFile);
-        if (path[0] != '\0')
-            Add(path);
+    // The whole section at once: a buffer that comes back full is made larger and read again.
+    std::string section(1 << 16, '\0');
+    for (;;) {
+        const DWORD got = GetPrivateProfileSectionA(
+            kDatFilesSection, section.data(), static_cast<DWORD>(section.size()), kSettingsFile);
+        if (got + 2 < section.size() || section.size() >= kLargestDatSection) {
+            section.resize(std::min<std::size_t>(got, section.size()));
+            break;
+        }
+        section.assign(section.size() * 2, '\0');
     }
+    for (const std::string& path : DatListFromSection(section))
+        Add(path);
 }
 
 void TDatFiles::SaveList() const {

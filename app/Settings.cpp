@@ -2,6 +2,9 @@
 
 #include "base/Checked.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace quillet::app {
 
 namespace {
@@ -78,6 +81,36 @@ std::optional<std::string> ImageSection(const std::string& title) {
             return std::nullopt;
     }
     return section;
+}
+
+std::vector<std::string> DatListFromSection(std::string_view section) {
+    std::vector<std::pair<std::uint64_t, std::string>> numbered;
+    while (!section.empty()) {
+        const std::size_t end = std::min(section.find('\0'), section.size());
+        const std::string_view entry = section.substr(0, end);
+        section.remove_prefix(std::min(end + 1, section.size()));
+        const std::size_t equals = entry.find('=');
+        if (equals == std::string_view::npos || equals + 1 == entry.size())
+            continue;
+        // Key names are not told apart by case, as everywhere in the file.
+        const std::string_view key = entry.substr(0, equals);
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        const bool file = key.size() > 4 && lower(key[0]) == 'f' && lower(key[1]) == 'i' &&
+                          lower(key[2]) == 'l' && lower(key[3]) == 'e';
+        if (!file || key.size() > 4 + 9 ||
+            key.substr(4).find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        std::uint64_t number = 0;
+        for (const char digit : key.substr(4))
+            number = number * 10 + static_cast<std::uint64_t>(digit - '0');
+        numbered.emplace_back(number, std::string(entry.substr(equals + 1)));
+    }
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> paths;
+    for (auto& [number, path] : numbered)
+        paths.push_back(std::move(path));
+    return paths;
 }
 
 } // namespace quillet::app

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quillet::app {
 
@@ -42,5 +44,11 @@ HotKeyBinding FromShortcutNumber(std::int64_t number);
 // file: one with a line break, another control character or "]", which would end the name
 // early or start new lines of the file.
 std::optional<std::string> ImageSection(const std::string& title);
+
+// The DAT files the section of the list names, in the order of their entries "File1",
+// "File2", ..., from the section as the profile functions give it ("key=value" strings, each
+// ended by a zero byte). Its "Count" is not trusted: a count of billions would mean billions
+// of reads. The entries that are there decide, whatever their numbers.
+std::vector<std::string> DatListFromSection(std::string_view section);
 
 } // namespace quillet::app

@@ -49,5 +49,18 @@ TEST(Settings, ImageSectionsAreTitlesUpToTheirZeroByteUnlessTheyWouldBreakTheFil
     EXPECT_EQ(ImageSection(std::string("SAFE\0]\r\n", 8)), "SAFE");
 }
 
+TEST(Settings, TheDatListIsWhatItsEntriesSayWhateverItsCount) {
+    using namespace std::string_view_literals;
+    // As the profile functions give a section: entries ended by zero bytes, then one more.
+    const std::string_view section = "Count=4000000000\0File2=b.dat\0file10=c.dat\0"
+                                     "File1=a.dat\0File3=\0Files=x\0File=y\0"
+                                     "File12345678901=z\0junk\0FILE7=d.dat\0\0"sv;
+    EXPECT_EQ(DatListFromSection(section),
+              (std::vector<std::string>{"a.dat", "b.dat", "d.dat", "c.dat"}));
+    EXPECT_TRUE(DatListFromSection("Count=3\0\0"sv).empty());
+    EXPECT_TRUE(DatListFromSection(""sv).empty());
+    EXPECT_EQ(DatListFromSection("File1=a=b.dat"sv), std::vector<std::string>{"a=b.dat"});
+}
+
 } // namespace
 } // namespace quillet::app

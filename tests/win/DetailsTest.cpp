@@ -167,6 +167,11 @@ TEST_F(Details, DatFilesAreKeptInTheirOwnSectionAndABrokenOneIsListedWithItsReas
     EXPECT_NE(again.Entries()[1].Status(), "");
     EXPECT_EQ(again.Entries()[1].Status().find(broken), std::string::npos); // named once
     EXPECT_FALSE(again.Entries()[2].read);
+    // A count that lies is not taken at its word: the entries there are the list.
+    WritePrivateProfileStringA(app::kDatFilesSection, "Count", "4000000000", "QUILLET.INI");
+    app::TDatFiles lying;
+    lying.LoadList();
+    EXPECT_EQ(lying.Entries().size(), 3u);
     // The section is the list's alone: the design's sections are as they were.
     EXPECT_EQ(GetPrivateProfileIntA("Main", "KeyUp", -1, "QUILLET.INI"), -1);
 
