@@ -1,5 +1,10 @@
 #include "cli/CommandLine.h"
 
+#include "base/Exceptions.h"
+
+#include <exception>
+#include <new>
+
 #ifdef _WIN32
 #include <cstdio>
 #include <fcntl.h>
@@ -52,6 +57,23 @@ bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::s
 
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem) {
     err << tool << ": " << TerminalText(problem) << '\n' << "Try '" << tool << " --help'.\n";
+    return kExitUsage;
+}
+
+int RunGuarded(std::ostream& err, std::string_view tool, const std::function<int()>& run) {
+    std::string problem;
+    try {
+        return run();
+    } catch (const Exception& failure) {
+        problem = failure.Message();
+    } catch (const std::bad_alloc&) {
+        problem = "out of memory";
+    } catch (const std::exception& failure) {
+        problem = failure.what();
+    } catch (...) {
+        problem = "an unexpected failure";
+    }
+    err << tool << ": " << TerminalText(problem) << '\n';
     return kExitUsage;
 }
 

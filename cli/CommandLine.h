@@ -2,6 +2,7 @@
 // how a wrong one is answered.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -54,6 +55,11 @@ bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::s
 
 // Says what is wrong and where help is, the way GNU tools do; returns kExitUsage.
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem);
+
+// Runs a tool's work and returns its exit status. Whatever escapes it (a failure nothing
+// expected, memory running out) becomes a message on `err` and exit status 2, after the
+// stack has been unwound, so that files being written are removed as on any failure.
+int RunGuarded(std::ostream& err, std::string_view tool, const std::function<int()>& run);
 
 // Text that is safe to show on a terminal: a control character, which a terminal would act on
 // (an escape sequence can set its title or rewrite what it shows), is written as \xNN; so are

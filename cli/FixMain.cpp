@@ -7,6 +7,8 @@
 int main(int argc, char** argv) {
     quillet::UseBinaryStandardStreams();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const std::unique_ptr<quillet::FileLayer> files = quillet::MakeSystemFileLayer();
-    return quillet::RunQuilletFix(arguments, std::cout, std::cerr, *files);
+    return quillet::RunGuarded(std::cerr, "quillet-fix", [&] {
+        const std::unique_ptr<quillet::FileLayer> files = quillet::MakeSystemFileLayer();
+        return quillet::RunQuilletFix(arguments, std::cout, std::cerr, *files);
+    });
 }

@@ -7,5 +7,7 @@
 int main(int argc, char** argv) {
     quillet::UseBinaryStandardStreams();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return quillet::RunQuilletInfo(arguments, std::cout, std::cerr);
+    return quillet::RunGuarded(std::cerr, "quillet-info", [&] {
+        return quillet::RunQuilletInfo(arguments, std::cout, std::cerr);
+    });
 }

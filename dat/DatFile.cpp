@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
 
 namespace quillet {
 
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 20;
+constexpr const char* kTooLarge = "too large to hold in memory";
 
 // Thrown inside the walk; the caller adds the file's name.
 struct Problem {
@@ -127,6 +129,8 @@ void DatCollection::Load(const std::string& path, const DatProgress& progress) {
         }
     } catch (const EStreamError& failure) {
         throw EDatError("Cannot read DAT file: " + failure.Message());
+    } catch (const std::bad_alloc&) {
+        throw EDatError(Where(path, 0) + kTooLarge);
     }
     LoadDocument(path, document);
     if (progress && document.empty())
@@ -142,15 +146,27 @@ void DatCollection::LoadDocument(const std::string& name, std::string_view docum
         throw EDatError(Where(name, failure.Line()) + failure.Message());
     } catch (const Problem& problem) {
         throw EDatError(Where(name, problem.line) + problem.reason);
+    } catch (const std::bad_alloc&) {
+        throw EDatError(Where(name, 0) + kTooLarge);
     }
 
-    for (DatRom& rom : builder.Take()) {
-        const std::size_t index = roms_.size();
-        if (!rom.sha1.empty())
-            bySha1_.try_emplace(rom.sha1, index);
-        else if (!rom.crc32.empty())
-            byCrc32AndSize_.try_emplace(rom.crc32 + ":" + std::to_string(rom.size), index);
-        roms_.push_back(std::move(rom));
+    const std::size_t before = roms_.size();
+    try {
+        for (DatRom& rom : builder.Take()) {
+            const std::size_t index = roms_.size();
+            roms_.push_back(std::move(rom));
+            const DatRom& added = roms_.back();
+            if (!added.sha1.empty())
+                bySha1_.try_emplace(added.sha1, index);
+            else if (!added.crc32.empty())
+                byCrc32AndSize_.try_emplace(added.crc32 + ":" + std::to_string(added.size), index);
+        }
+    } catch (const std::bad_alloc&) {
+        // The collection goes back to what it was: nothing of this file stays.
+        roms_.resize(before);
+        std::erase_if(bySha1_, [&](const auto& entry) { return entry.second >= before; });
+        std::erase_if(byCrc32AndSize_, [&](const auto& entry) { return entry.second >= before; });
+        throw EDatError(Where(name, 0) + kTooLarge);
     }
 }
 

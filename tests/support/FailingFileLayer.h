@@ -6,11 +6,13 @@
 
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace quillet::testing {
 
-enum class WriteStep { Create, Permissions, Write, Flush, Close, Rename };
+// WriteOutOfMemory: the write runs out of memory half way, a failure no layer expects.
+enum class WriteStep { Create, Permissions, Write, Flush, Close, Rename, WriteOutOfMemory };
 
 class FailingFileLayer final : public FileLayer {
 public:
@@ -73,6 +75,10 @@ private:
             real_->TakePermissionsOf(model);
         }
         void Write(std::span<const std::uint8_t> bytes) override {
+            if (failAt_ == WriteStep::WriteOutOfMemory) {
+                real_->Write(bytes.first(bytes.size() / 2));
+                throw std::bad_alloc();
+            }
             if (failAt_ == WriteStep::Write) {
                 real_->Write(bytes.first(bytes.size() / 2));
                 Fail(failAt_, WriteStep::Write);

@@ -10,8 +10,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -284,6 +287,31 @@ TEST(QuilletFix, AWriteThatFailsSaysSoAndLeavesTheFileAsItWas) {
         EXPECT_TRUE(run.err.ends_with(": injected failure; nothing was written\n")) << run.err;
         EXPECT_EQ(ReadAll(game), image);
         EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"game.sfc"});
+    }
+}
+
+TEST(QuilletFix, AFailureNobodyExpectedEndsTheRunWithStatus2AndNothingLeftBehind) {
+    TempFolder folder;
+    const Bytes image = Homebrew();
+    const std::string game = folder.Write("game.sfc", image);
+    FailingFileLayer files(WriteStep::WriteOutOfMemory);
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string> arguments = {"--checksum", "--in-place", game};
+    EXPECT_EQ(
+        RunGuarded(err, "quillet-fix", [&] { return RunQuilletFix(arguments, out, err, files); }),
+        2);
+    EXPECT_EQ(err.str(), "quillet-fix: out of memory\n");
+    EXPECT_EQ(ReadAll(game), image);
+    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"game.sfc"});
+
+    for (const auto& [thrown, message] : std::vector<std::pair<std::function<int()>, std::string>>{
+             {[]() -> int { throw Exception("Integer overflow"); }, "Integer overflow"},
+             {[]() -> int { throw std::runtime_error("odd\x1b[2J"); }, "odd\\x1b[2J"},
+             {[]() -> int { throw 42; }, "an unexpected failure"}}) {
+        std::ostringstream said;
+        EXPECT_EQ(RunGuarded(said, "quillet-info", thrown), 2);
+        EXPECT_EQ(said.str(), "quillet-info: " + message + "\n");
     }
 }
 
