@@ -1,6 +1,7 @@
 #include "app/About.h"
 
 #include "app/PictureBitmaps.h"
+#include "base/Version.h"
 
 namespace quillet::app {
 
@@ -8,7 +9,9 @@ namespace {
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr const char* kVersion = "Version 0.0002 Pre-Alpha";
+std::string VersionCaption() {
+    return std::string("Version ") + kProgramVersion + " Pre-Alpha";
+}
 constexpr const char* kCopyright = "Copyright (C) 2026 the Quillet developers.";
 constexpr const char* kComments =
     "Thanks to everyone who kept us company through the long evenings of this work, and to the "
@@ -30,7 +33,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
     ProgramIcon = &Create<ui::TImage>(*Panel1, RECT{8, 16, 84, 51});
     ProductName = &Create<ui::TLabel>(*Panel1, 88, 16, "Quillet");
     ProductName->Font().Set("Arial", -19, ui::FontStyle::Bold);
-    Version = &Create<ui::TLabel>(*Panel1, 88, 48, kVersion);
+    Version = &Create<ui::TLabel>(*Panel1, 88, 48, VersionCaption());
     Version->Font().Set("Arial", -12, ui::FontStyle::Italic);
     Copyright = &Create<ui::TLabel>(*Panel1, 8, 80, kCopyright);
     Copyright->Font().Set("MS Sans Serif", -11);
@@ -51,7 +54,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
 void TAboutBox::FormCreate() {
     CenterOnScreen();
     ProgramIcon->Repaint();
-    Version->SetCaption(kVersion);
+    Version->SetCaption(VersionCaption());
     ProductName->SetCaption("Quillet");
     Copyright->SetCaption(kCopyright);
 }

@@ -11,6 +11,7 @@
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
 #include "base/Streams.h"
+#include "base/Version.h"
 #include "rom/DetailsDescription.h"
 #include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
@@ -28,7 +29,9 @@ namespace {
 
 constexpr int kClientWidth = 433;
 constexpr int kClientHeight = 389;
-constexpr const char* kVersionTitle = "Quillet 0.0002 Pre-Alpha";
+std::string VersionTitle() {
+    return std::string("Quillet ") + kProgramVersion + " Pre-Alpha";
+}
 constexpr const char* kFirstHint = "Cool picture eh?";
 
 RECT Box(int left, int top, int width, int height) {
@@ -157,7 +160,7 @@ void TForm1::CreateGeneralPage() {
     ProgramIcon = &Create<ui::TImage>(page, Box(8, 8, 76, 35));
     ProgramIcon->SetHint(kFirstHint);
     ProgramIcon->SetShowHint(true);
-    Label1 = &Create<ui::TLabel>(page, 88, 9, kVersionTitle, SIZE{288, 29});
+    Label1 = &Create<ui::TLabel>(page, 88, 9, VersionTitle(), SIZE{288, 29});
     Label1->Font().Set("Times New Roman", -25, ui::FontStyle::Bold);
     Label1->Font().SetColor(kBlack);
     Create<ui::TBevel>(page, Box(8, 48, 393, 3));
@@ -251,7 +254,7 @@ void TForm1::CreateSettingsPage() {
 void TForm1::FormCreate() {
     CenterOnScreen();
     FFileName.clear();
-    Label1->SetCaption(kVersionTitle);
+    Label1->SetCaption(VersionTitle());
     SetCaption("Quillet");
     LoadKeys("Main");
     Timer1->SetEnabled(true);

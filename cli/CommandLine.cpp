@@ -49,7 +49,7 @@ bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::s
         return true;
     }
     if (reader.Is("--version")) {
-        out << tool << ' ' << kQuilletVersion << '\n';
+        out << tool << ' ' << kProgramVersion << '\n';
         return true;
     }
     return false;

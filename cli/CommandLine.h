@@ -2,6 +2,8 @@
 // how a wrong one is answered.
 #pragma once
 
+#include "base/Version.h"
+
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -16,7 +18,6 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-inline constexpr const char* kQuilletVersion = "0.0002";
 
 // Goes through the arguments after the program name the way every tool takes them: options and
 // operands in any order, "--" ends the options, and "-" or a name without a leading '-' is an
