@@ -36,7 +36,7 @@ public:
     void CopySelected();
     void CopyAll();
 
-    enum Command { cmdCopy = 301 };
+    enum Command { cmdCopy = ui::kFirstCommandId };
 
 private:
     void Arrange();

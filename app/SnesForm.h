@@ -78,12 +78,12 @@ public:
 
     // Menu commands.
     enum Command {
-        cmdOpenGame = 101,
-        cmdResetStaticRam = 102,
-        cmdExit = 103,
-        cmdDetails = 104,
-        cmdDatFiles = 105,
-        cmdAbout = 201
+        cmdOpenGame = ui::kFirstCommandId,
+        cmdResetStaticRam,
+        cmdExit,
+        cmdDetails,
+        cmdDatFiles,
+        cmdAbout
     };
 
     // The loading window, made after this one, and where the log goes.

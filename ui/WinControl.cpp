@@ -75,6 +75,8 @@ void TWinControl::CreateHandle(TWinControl* parent, const char* baseClass, DWORD
         TWinControl* form = parent;
         while (form->parent_ != nullptr)
             form = form->parent_;
+        if (form->nextChildId_ > kLastControlId)
+            throw Exception("Too many controls on one form");
         id_ = form->nextChildId_++;
         parentWindow = parent->handle_;
         menuOrId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_));

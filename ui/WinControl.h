@@ -14,6 +14,13 @@
 
 namespace quillet::ui {
 
+// Ids of a form's controls and of its menu and shortcut commands lie in ranges that cannot
+// meet: a command is never taken for a control's. Controls stay clear of IDOK, IDCANCEL and
+// the other standard ids below 100.
+inline constexpr int kFirstControlId = 100;
+inline constexpr int kLastControlId = 0x7FFF;
+inline constexpr int kFirstCommandId = 0x8000;
+
 // An event that says only who sent it.
 using TNotifyEvent = std::function<void(TComponent* sender)>;
 
@@ -130,7 +137,7 @@ private:
     std::vector<TWinControl*> children_;
     bool ownClass_ = false;
     int id_ = 0;
-    int nextChildId_ = 100; // on a form: ids clear of IDOK, IDCANCEL and the other standard ones
+    int nextChildId_ = kFirstControlId; // on a form: the id the next control gets
     int left_ = 0;
     int top_ = 0;
     int width_ = 0;

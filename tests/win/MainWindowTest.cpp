@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -55,6 +56,25 @@ TEST_F(MainWindow, EscapeCloseBoxAndMenuAskFirstAndSaveTheBindingsWhateverTheAns
         {"KeyStart", 13}, {"KeyStart2", 0}, {"KeySelect", 32}, {"KeySelect2", 0}};
     for (const auto& [key, value] : expected)
         EXPECT_EQ(Setting(key), value) << key;
+}
+
+BOOL CALLBACK CollectId(HWND child, LPARAM ids) {
+    reinterpret_cast<std::vector<int>*>(ids)->push_back(GetDlgCtrlID(child));
+    return TRUE;
+}
+
+TEST_F(MainWindow, NoControlSharesAnIdWithAMenuCommand) {
+    std::vector<int> ids;
+    EnumChildWindows(form.Handle(), CollectId, reinterpret_cast<LPARAM>(&ids));
+    ASSERT_GT(ids.size(), 20u);
+    const int commands[] = {TForm1::cmdOpenGame, TForm1::cmdResetStaticRam, TForm1::cmdExit,
+                            TForm1::cmdDetails,  TForm1::cmdDatFiles,       TForm1::cmdAbout};
+    for (const int id : ids) {
+        if (id == 0)
+            continue; // windows the system made inside a control
+        EXPECT_LT(id, ui::kFirstCommandId);
+        EXPECT_EQ(std::ranges::count(commands, id), 0) << id;
+    }
 }
 
 TEST_F(MainWindow, BindingsComeBackAfterARestartAndBadEntriesAreHandledAsBefore) {
