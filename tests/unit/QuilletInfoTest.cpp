@@ -7,6 +7,7 @@
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -260,6 +261,51 @@ TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
     EXPECT_EQ(dat.status, 2);
     EXPECT_TRUE(Has(dat.err, pipe + ": not a regular file")) << dat.err;
 #endif
+}
+
+TEST(QuilletInfo, EveryJsonLineIsJsonThatReadsBackToTheBytes) {
+    testing::TempFolder folder;
+    const auto image = DemoImage();
+    DigestSet digests;
+    digests.Update(std::span(image).subspan(512));
+    const std::string dat = "<datafile><game name=\"Demo \xE3\x83\x87 \x1B &quot;&amp;\"><rom "
+                            "name=\"d.sfc\" size=\"1048576\" sha1=\"" +
+                            digests.Finish().sha1 + "\"/></game></datafile>";
+    const std::string datPath =
+        folder.Write("x.dat", std::vector<std::uint8_t>(dat.begin(), dat.end()));
+    std::vector<std::uint8_t> oddTitle = MakeRomData(131072, 9);
+    WriteInternalHeader(oddTitle, kLoRomArea, {.title = "\"\\\x01\xFF\x7F/\t"});
+    folder.Write("demo.smc", image);
+    folder.Write("odd.sfc", oddTitle);
+    folder.Write("empty.sfc", {});
+    folder.Write("caf\xC3\xA9 \xE9.sfc", MakeRomData(8192)); // UTF-8, and a stray Latin-1 byte
+    std::filesystem::create_directory(folder.Path() / "sub");
+
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"--json"},
+                                                    {"--json", "--trace", "--verify"},
+                                                    {"--json", "--details", "--dat", datPath}}) {
+        std::vector<std::string> arguments = options;
+        arguments.push_back(folder.Path().string());
+        arguments.push_back((folder.Path() / "missing.sfc").string());
+        const ToolRun run = Info(arguments);
+        std::istringstream lines(run.out);
+        int count = 0;
+        for (std::string line; std::getline(lines, line); ++count) {
+            SCOPED_TRACE(line);
+            nlohmann::json object;
+            ASSERT_NO_THROW(object = nlohmann::json::parse(line));
+            ASSERT_TRUE(object.is_object());
+            EXPECT_TRUE(object["File"].is_string());
+        }
+        EXPECT_EQ(count, 6); // four images, the DAT file taken for one, and the missing file
+    }
+    const ToolRun odd = Info({"--json", (folder.Path() / "odd.sfc").string()});
+    // Each byte of the title as the code point of the same number.
+    EXPECT_EQ(nlohmann::json::parse(odd.out)["Name"].get<std::string>().substr(0, 8),
+              "\"\\\x01\xC3\xBF\x7F/\t");
+    const ToolRun named = Info({"--json", "--dat", datPath, (folder.Path() / "demo.smc").string()});
+    EXPECT_EQ(nlohmann::json::parse(named.out)["Details"]["Dat"]["Name"],
+              "Demo \xE3\x83\x87 \x1B \"&");
 }
 
 TEST(JsonText, InvalidUtf8BytesBecomeCodePointsAndValidUtf8Stays) {
