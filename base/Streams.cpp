@@ -1,8 +1,10 @@
 #include "base/Streams.h"
 
+#include "base/ByteSource.h"
 #include "base/FilePosition.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace quillet {
@@ -56,7 +58,7 @@ void TMemoryStream::Clear() {
     position_ = 0;
 }
 
-TFileStream::TFileStream(const std::string& fileName, FileMode mode) {
+TFileStream::TFileStream(const std::string& fileName, FileMode mode) : fileName_(fileName) {
     file_ = std::fopen(fileName.c_str(), mode == FileMode::OpenRead ? "rb" : "w+b");
     if (file_ == nullptr) {
         if (mode == FileMode::OpenRead)
@@ -70,7 +72,15 @@ TFileStream::~TFileStream() {
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
-    return std::fread(buffer, 1, count, file_);
+    const std::size_t got = std::fread(buffer, 1, count, file_);
+    // Fewer bytes are the end of the file, or a failure: the caller must not take a failure
+    // for the end, or go on reading what follows into the wrong place.
+    if (got < count && std::ferror(file_)) {
+        const int error = errno;
+        std::clearerr(file_);
+        throw EReadFailure("Cannot read file " + fileName_ + ": " + std::strerror(error));
+    }
+    return got;
 }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count) {

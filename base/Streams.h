@@ -83,6 +83,7 @@ public:
     std::int64_t Position() const override;
 
 private:
+    std::string fileName_;
     std::FILE* file_ = nullptr;
 };
 

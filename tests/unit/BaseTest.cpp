@@ -1,4 +1,7 @@
+#include "base/ByteSource.h"
 #include "base/Checked.h"
+#include "base/Streams.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,21 @@ TEST(Checked, RaisesAtTheEdgesOf32Bits) {
     EXPECT_THROW(RangeChecked<std::uint8_t>(256), ERangeError);
     EXPECT_THROW(RangeChecked<std::uint8_t>(-1), ERangeError);
     EXPECT_THROW(RangeChecked(101, 0, 100), ERangeError);
+}
+
+TEST(FileStream, AFailedReadIsAFailureNotTheEndOfTheFile) {
+    testing::TempFolder folder;
+    const std::string path = folder.Write("game.sfc", std::vector<std::uint8_t>(1000, 7));
+    TFileStream file(path, FileMode::OpenRead);
+    std::vector<std::uint8_t> buffer(512);
+    EXPECT_EQ(file.Read(buffer.data(), buffer.size()), 512u);
+    EXPECT_EQ(file.Read(buffer.data(), buffer.size()), 488u); // the end
+    EXPECT_EQ(file.Read(buffer.data(), buffer.size()), 0u);
+#ifndef _WIN32
+    // A folder opens for reading here, and every read of it fails: as a disk's error would.
+    TFileStream folderStream(folder.Path().string(), FileMode::OpenRead);
+    EXPECT_THROW(folderStream.Read(buffer.data(), buffer.size()), EReadFailure);
+#endif
 }
 
 } // namespace
