@@ -44,6 +44,17 @@ window_size() {
 }
 
 # The desktop is shown by Wine as one X window; its size follows the display mode.
+# Presses keys as a person would: through the X server's keyboard into the Wine desktop,
+# whose program window has the focus. Keys sent to one window (xdotool key --window) bypass the
+# server's keyboard state, and Wine, which reads that state again whenever the X focus moves,
+# then takes a held Alt for released: Alt+E arrives as Alt alone, and the menu bar lights up.
+# Give the desktop the X focus once, before the first key: moving the focus later, while the
+# program runs full screen, takes the activation from it for a moment.
+focus_desktop() {
+  xdotool windowfocus --sync "$(xdotool search --name ' - Wine desktop$' | head -n 1)"
+}
+real_key() { xdotool key "$@"; }
+
 desktop_size() {
   xdotool getwindowgeometry --shell "$(xdotool search --name ' - Wine desktop$' | head -n 1)" |
     awk -F= '/^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print w "x" h}'
