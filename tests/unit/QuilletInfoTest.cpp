@@ -183,16 +183,20 @@ TEST(QuilletInfo, FoldersWithDetailsInNameOrderWithTheRecordCarried) {
     EXPECT_EQ(lines, 8);
 }
 
+// A DAT file that knows the demo image's data, by SHA-1, as the game `name` (XML text).
+std::string DemoDat(const std::string& name) {
+    const auto image = DemoImage();
+    DigestSet digests;
+    digests.Update(std::span(image).subspan(512));
+    return "<datafile><game name=\"" + name + "\"><rom name=\"d.sfc\" size=\"1048576\" sha1=\"" +
+           digests.Finish().sha1 + "\"/></game></datafile>";
+}
+
 TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
     testing::TempFolder folder;
     const auto image = DemoImage();
     const std::string demo = folder.Write("demo.smc", image);
-    DigestSet digests;
-    digests.Update(std::span(image).subspan(512));
-    const std::string sha1 = digests.Finish().sha1;
-    const std::string dat = "<datafile><game name=\"Demo &amp; Co (World)\"><rom name=\"d.sfc\" "
-                            "size=\"1048576\" sha1=\"" +
-                            sha1 + "\"/></game></datafile>";
+    const std::string dat = DemoDat("Demo &amp; Co (World)");
     const std::string good =
         folder.Write("good.dat", std::vector<std::uint8_t>(dat.begin(), dat.end()));
     const std::string bad =
@@ -219,13 +223,9 @@ TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
 TEST(QuilletInfo, NamesFromStrangersReachTheTerminalEscaped) {
     testing::TempFolder folder;
     const auto image = DemoImage();
-    DigestSet digests;
-    digests.Update(std::span(image).subspan(512));
     // A title that would set the terminal's, and a C1 control in its UTF-8 form.
-    const std::string dat = "<datafile><game name=\"Demo\x1B]0;owned\x07 \xC2\x9B"
-                            "2J \xE3\x83\x87"
-                            "\"><rom name=\"d.sfc\" size=\"1048576\" sha1=\"" +
-                            digests.Finish().sha1 + "\"/></game></datafile>";
+    const std::string dat = DemoDat("Demo\x1B]0;owned\x07 \xC2\x9B"
+                                    "2J \xE3\x83\x87");
     const std::string datPath =
         folder.Write("evil.dat", std::vector<std::uint8_t>(dat.begin(), dat.end()));
     const std::string demo = folder.Write("demo.smc", image);
@@ -266,11 +266,7 @@ TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
 TEST(QuilletInfo, EveryJsonLineIsJsonThatReadsBackToTheBytes) {
     testing::TempFolder folder;
     const auto image = DemoImage();
-    DigestSet digests;
-    digests.Update(std::span(image).subspan(512));
-    const std::string dat = "<datafile><game name=\"Demo \xE3\x83\x87 \x1B &quot;&amp;\"><rom "
-                            "name=\"d.sfc\" size=\"1048576\" sha1=\"" +
-                            digests.Finish().sha1 + "\"/></game></datafile>";
+    const std::string dat = DemoDat("Demo \xE3\x83\x87 \x1B &quot;&amp;");
     const std::string datPath =
         folder.Write("x.dat", std::vector<std::uint8_t>(dat.begin(), dat.end()));
     std::vector<std::uint8_t> oddTitle = MakeRomData(131072, 9);
