@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -27,36 +28,33 @@ constexpr auto kHoldRetry = std::chrono::milliseconds(20);
 }
 
 // While a new file has a name, the signals that ask a program to stop wait: they are taken
-// once the file is renamed or removed, so an interrupted run leaves nothing behind.
-class StopSignalsDeferred {
+// once the layer has renamed or removed it, so an interrupted run leaves nothing behind.
+class Deferral {
 public:
-    StopSignalsDeferred() {
+    Deferral() = default;
+    Deferral(const Deferral&) = delete;
+    Deferral& operator=(const Deferral&) = delete;
+    ~Deferral() { End(); }
+
+    void Begin() {
+        if (saved_)
+            return;
         sigset_t stops;
         sigemptyset(&stops);
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
             sigaddset(&stops, signal);
-        pthread_sigmask(SIG_BLOCK, &stops, &saved_);
+        sigset_t saved;
+        pthread_sigmask(SIG_BLOCK, &stops, &saved);
+        saved_ = saved;
     }
-    ~StopSignalsDeferred() { pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
-    StopSignalsDeferred(const StopSignalsDeferred&) = delete;
-    StopSignalsDeferred& operator=(const StopSignalsDeferred&) = delete;
+    void End() noexcept {
+        if (saved_)
+            pthread_sigmask(SIG_SETMASK, &*saved_, nullptr);
+        saved_.reset();
+    }
 
 private:
-    sigset_t saved_{};
-};
-
-// The deferral lasts from the moment the new file has a name until the layer renames or
-// removes it.
-class Deferral {
-public:
-    void Begin() {
-        if (!deferred_)
-            deferred_ = std::make_unique<StopSignalsDeferred>();
-    }
-    void End() noexcept { deferred_.reset(); }
-
-private:
-    std::unique_ptr<StopSignalsDeferred> deferred_;
+    std::optional<sigset_t> saved_;
 };
 
 // A new file that, where the system allows, has no name until it is complete (O_TMPFILE), so

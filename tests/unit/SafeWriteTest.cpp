@@ -217,20 +217,6 @@ TEST(SafeWrite, WhatAKilledRunLeftGoesWhenTheFileIsNextHeld) {
     EXPECT_EQ(ReadAll(game), kOld);
 }
 
-TEST(SafeWrite, OnlyARegularFileIsReplaced) {
-    TempFolder folder;
-    const fs::path sub = folder.Path() / "sub";
-    fs::create_directory(sub);
-    const auto files = MakeSystemFileLayer();
-    EXPECT_EQ(files->KindOf(sub.string()), FileKind::Other);
-    EXPECT_EQ(files->KindOf((sub / "none").string()), FileKind::Missing);
-    EXPECT_EQ(MessageOf([&] { WriteFileSafely(*files, sub.string(), kNew, true); }),
-              "cannot replace " + sub.string() + ": not a regular file");
-    EXPECT_TRUE(fs::is_directory(sub));
-    EXPECT_EQ(MessageOf([&] { files->Hold(sub.string()); }), "not a regular file");
-    EXPECT_EQ(Names(folder.Path()), (std::vector<std::string>{"sub"}));
-}
-
 #ifdef _WIN32
 
 TEST(SafeWrite, AReplacedFileKeepsItsAttributesAndAReadOnlyOneIsNotReplaced) {
