@@ -61,6 +61,11 @@ void TfrmDetails::ShowDetails(const DetailsOnShow& details) {
         if (!details.problem.empty())
             lvDetails->AddRow({L"Details", ui::AnsiToWide(details.problem)},
                               ui::TRowStyle::Indented);
+        // Each group the details will fill, so that the window does not jump when they come.
+        if (details.computing)
+            for (const char* group : kDetailGroups)
+                lvDetails->AddRow({ui::AnsiToWide(group), L"Computing\u2026"},
+                                  ui::TRowStyle::Heading);
     }
     for (const DetailGroup& group : details.groups) {
         lvDetails->AddRow({ui::AnsiToWide(group.title), L""}, ui::TRowStyle::Heading);

@@ -17,6 +17,7 @@ struct DetailsOnShow {
     std::string file;                // empty before the first image
     std::vector<DetailGroup> groups; // empty when the details could not be had
     std::string problem;             // why not, when they could not
+    bool computing = false;          // still under way
 };
 
 class TfrmDetails : public ui::TForm {

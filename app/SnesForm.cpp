@@ -8,12 +8,11 @@
 #include "app/PictureBitmaps.h"
 #include "app/ROMLoad.h"
 #include "app/Warning.h"
+#include "base/ByteSource.h"
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
-#include "base/Streams.h"
 #include "base/Version.h"
 #include "rom/DetailsDescription.h"
-#include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomDescription.h"
 
@@ -315,6 +314,7 @@ void TForm1::ShowChosenImage() {
         }
     } refresh{*this};
     if (!OpenDialog1->FileName.empty()) {
+        StopComputingDetails();
         FDetails.reset();
         FDetailsProblem = "The open command did not get as far as reading the image.";
         FFileName = OpenDialog1->FileName;
@@ -380,6 +380,7 @@ void TForm1::RefreshDetails() {
     if (!FFileName.empty()) {
         shown.file = FFileName;
         shown.problem = FDetailsProblem;
+        shown.computing = DetailsComputing();
         if (FDetails) {
             const std::optional<DatMatch> dat =
                 datFiles_ != nullptr ? datFiles_->Match(*FDetails) : std::nullopt;
@@ -418,6 +419,10 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
+    // The computation under way reads the buffer that is about to be filled.
+    StopComputingDetails();
+    FDetails.reset();
+    FDetailsProblem.clear();
     Load->CenterOnScreen();
     Load->Restart();
     // On top without taking the activation from the main window, and painted at once: no
@@ -431,90 +436,65 @@ void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
         TLoad& load;
         ~HideWhenDone() { load.Finish(); }
     } hide{*Load};
-    const auto tell = [&](std::string text) {
-        Load->Finish();
-        TellLoadProblem(text);
-    };
-    // The details come from the same reading: the scanner sees every byte of the file once,
-    // in order. Its failures leave the image without details; they never stop the load.
-    FDetails.reset();
-    FDetailsProblem.clear();
-    std::optional<ImageScanner> scanner;
-    const auto scan = [&](const auto& step) {
-        if (!scanner)
-            return;
-        try {
-            step(*scanner);
-        } catch (const Exception& failure) {
-            scanner.reset();
-            FDetailsProblem = failure.Message();
-        }
-    };
-    const auto feed = [&](const std::uint8_t* bytes, std::size_t count) {
-        scan([&](ImageScanner& s) { s.Feed(std::span(bytes, count)); });
-    };
+    std::unique_ptr<FileSource> file;
     try {
-        // Read front to back: one seek past the copier header, then block after block.
-        TFileStream file(path, FileMode::OpenRead);
-        const std::int64_t fileSize = file.Size();
-        const auto headerSize = static_cast<std::int64_t>(info.HeaderSize);
-        const std::int64_t dataSize = fileSize - headerSize;
-        scanner.emplace(static_cast<std::uint64_t>(fileSize),
-                        static_cast<std::uint64_t>(std::max<std::int64_t>(headerSize, 0)));
-        // The copier header, which the analysis looked at but did not keep: the scanner needs
-        // it for the file's hashes. These 512 bytes are the only ones read a second time.
-        if (headerSize > 0 && fileSize > 0) {
-            std::array<std::uint8_t, 512> header{};
-            file.SetPosition(0);
-            feed(header.data(),
-                 file.Read(
-                     header.data(),
-                     std::min<std::size_t>(header.size(), static_cast<std::size_t>(headerSize))));
-        }
-        if (dataSize <= 0) {
-            scan([&](ImageScanner& s) { FDetails = s.Finish(info); });
-            tell("The file " + path + " holds no image data after its copier header.");
-            return;
-        }
-        file.SetPosition(headerSize);
-        // The buffer holds a 32-megabit image; a longer one is loaded as far as it fits, and
-        // read on to its end for the details. The bar then counts all the data, in 64 bits.
-        const auto loaded =
-            RangeChecked<std::int32_t>(std::min<std::int64_t>(dataSize, kRomBufferSize));
-        const bool longer = dataSize > loaded;
-        const std::int32_t blocks = loaded / 512 + 1;
-        for (std::int32_t i = 0; i < blocks; ++i) {
-            const std::size_t offset = static_cast<std::size_t>(i) * 512;
-            const std::size_t length = std::min<std::size_t>(512, kRomBufferSize - offset);
-            // A short read at the end is fine.
-            feed(FRomBuffer.data() + offset, file.Read(FRomBuffer.data() + offset, length));
-            const std::int32_t percent =
-                longer ? static_cast<std::int32_t>(std::int64_t{i} * 51200 / dataSize)
-                       : CheckedMul(i, std::int32_t{51200}) / loaded;
-            Load->ShowProgress(RangeChecked<std::int32_t>(percent, 0, 65535));
-        }
-        if (longer) {
-            std::vector<std::uint8_t> chunk(65536);
-            std::int64_t done = loaded;
-            while (scanner) {
-                const std::size_t got = file.Read(chunk.data(), chunk.size());
-                if (got == 0)
-                    break;
-                feed(chunk.data(), got);
-                done += static_cast<std::int64_t>(got);
-                Load->ShowProgress(
-                    static_cast<int>(std::min<std::int64_t>(done * 100 / dataSize, 100)));
-            }
-        }
-        scan([&](ImageScanner& s) { FDetails = s.Finish(info); });
-        if (longer) {
-            tell("Only the first " + FormatDecimal(loaded) + " of the " + FormatDecimal(dataSize) +
-                 " bytes of image data were loaded: Quillet holds images of up to 32 megabits.");
-        }
-    } catch (const EStreamError& failure) {
+        file = std::make_unique<FileSource>(path);
+    } catch (const EFOpenError& failure) {
+        // Gone since the analysis, say: the pages show what the analysis found.
         FDetailsProblem = failure.Message();
-        tell(failure.Message() + ".");
+        Load->Finish();
+        TellLoadProblem(failure.Message() + ".");
+        return;
     }
+    LoadedImage image;
+    try {
+        image = LoadImageData(*file, info, FRomBuffer,
+                              [this](std::int32_t percent) { Load->ShowProgress(percent); });
+    } catch (const EReadFailure& failure) {
+        // An error of the command, which ends it; the Details window says why too.
+        FDetailsProblem = failure.Message();
+        throw;
+    }
+    Load->Finish();
+    const std::int64_t dataSize = image.dataSize;
+    const std::int32_t loaded = image.loaded;
+    ComputeDetails(std::move(file), info, std::move(image));
+    if (dataSize <= 0)
+        TellLoadProblem("The file " + path + " holds no image data after its copier header.");
+    else if (dataSize > loaded)
+        TellLoadProblem("Only the first " + FormatDecimal(loaded) + " of the " +
+                        FormatDecimal(dataSize) +
+                        " bytes of image data were loaded: Quillet holds images of up to 32 "
+                        "megabits.");
+}
+
+void TForm1::ComputeDetails(std::unique_ptr<ByteSource> source, const SNESImageInfo& info,
+                            LoadedImage image) {
+    StopComputingDetails();
+    detailsTicket_ = std::make_shared<int>();
+    // The result comes back through the message loop, whose window must exist before another
+    // thread posts to it.
+    ui::Application().Handle();
+    auto arrived =
+        [this, ticket = std::weak_ptr<int>(detailsTicket_)](DetailsComputation::Outcome outcome) {
+            if (ticket.expired() || detailsComputation_ == nullptr)
+                return;
+            FDetails = std::move(outcome.details);
+            FDetailsProblem = std::move(outcome.problem);
+            detailsComputation_.reset();
+            RefreshDetails();
+        };
+    detailsComputation_ = std::make_unique<DetailsComputation>(
+        std::move(source), info, std::move(image), FRomBuffer,
+        [arrived](DetailsComputation::Outcome outcome) {
+            ui::Application().Post(
+                [arrived, outcome = std::move(outcome)]() mutable { arrived(std::move(outcome)); });
+        });
+}
+
+void TForm1::StopComputingDetails() {
+    detailsComputation_.reset();
+    detailsTicket_.reset();
 }
 
 bool TForm1::AskExit() {

@@ -4,19 +4,21 @@
 #include "app/Settings.h"
 #include "base/TextSink.h"
 #include "rom/ImageDetails.h"
+#include "rom/ImageLoader.h"
 #include "rom/SnesImageInfo.h"
 #include "ui/Dialogs.h"
 #include "ui/Forms.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace quillet::app {
 
-inline constexpr std::size_t kRomBufferSize = 4194305;
+using quillet::kRomBufferSize;
 
 class TAboutBox;
 class TDatFiles;
@@ -72,9 +74,11 @@ public:
     SNESImageInfo FInfo;
     std::vector<std::uint8_t> FRomBuffer;
     // What the load step found out besides: the hashes, the full header, the second opinion
-    // and the checksum's diagnosis; or why it could not.
+    // and the checksum's diagnosis; or why it could not. They are computed on a thread of
+    // their own after the load step, and arrive through the message loop.
     std::optional<ImageDetails> FDetails;
     std::string FDetailsProblem;
+    bool DetailsComputing() const { return detailsComputation_ != nullptr; }
 
     // Menu commands.
     enum Command {
@@ -137,6 +141,11 @@ private:
     void ShowStatus(std::int32_t status);
     // The open command from the dialog's answer on: shows and loads the file it names, if any.
     void ShowChosenImage();
+    // Starts computing the details of the image just loaded, from the buffer and `source`.
+    void ComputeDetails(std::unique_ptr<ByteSource> source, const SNESImageInfo& info,
+                        LoadedImage image);
+    // Stops the computation under way, if any: its result would be of an image gone.
+    void StopComputingDetails();
 
     TLoad* Load = nullptr;
     TAboutBox* AboutBox = nullptr;
@@ -147,6 +156,10 @@ private:
     TDatFiles* datFiles_ = nullptr;
     NullSink noLog_;
     TextSink* log_ = &noLog_;
+    // After FRomBuffer, which it reads: it goes first. The ticket tells a result that arrives
+    // through the message loop whether it is still wanted.
+    std::unique_ptr<DetailsComputation> detailsComputation_;
+    std::shared_ptr<int> detailsTicket_;
 };
 
 } // namespace quillet::app

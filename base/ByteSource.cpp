@@ -97,12 +97,18 @@ std::size_t FileSource::ReadAt(std::uint64_t position, std::span<std::uint8_t> b
         return 0;
     if (position >= size_)
         return 0;
-    if (SeekFile(file_, static_cast<std::int64_t>(position), SEEK_SET) != 0)
-        throw EReadFailure("Cannot read file " + path_ + ": " + std::strerror(errno));
+    if (position != position_) {
+        position_ = size_ + 1; // unknown until a seek succeeds
+        if (SeekFile(file_, static_cast<std::int64_t>(position), SEEK_SET) != 0)
+            throw EReadFailure("Cannot read file " + path_ + ": " + std::strerror(errno));
+        position_ = position;
+    }
     const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file_);
+    position_ += count;
     if (count < buffer.size() && std::ferror(file_)) {
         const int error = errno;
         std::clearerr(file_);
+        position_ = size_ + 1;
         throw EReadFailure("Cannot read file " + path_ + ": " + std::strerror(error));
     }
     return count;

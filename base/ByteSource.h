@@ -26,6 +26,8 @@ public:
     // many it read: fewer, or none, at the end of the data. The rest of the buffer is untouched.
     // Throws EReadFailure when the underlying read fails.
     virtual std::size_t ReadAt(std::uint64_t position, std::span<std::uint8_t> buffer) = 0;
+    // What messages call it: a file's path.
+    virtual std::string Name() const { return "the image"; }
 };
 
 // A file opened for reading only. Open throws EFOpenError with the system's reason.
@@ -38,11 +40,15 @@ public:
 
     std::uint64_t Size() const override { return size_; }
     std::size_t ReadAt(std::uint64_t position, std::span<std::uint8_t> buffer) override;
+    std::string Name() const override { return path_; }
 
 private:
     std::string path_;
     std::FILE* file_ = nullptr;
     std::uint64_t size_ = 0;
+    // Where the stream stands: reads in order need no seek, which would drop the C library's
+    // buffer on some platforms.
+    std::uint64_t position_ = 0;
 };
 
 class MemorySource final : public ByteSource {

@@ -5,7 +5,7 @@
 #include "cli/JsonText.h"
 #include "dat/DatFile.h"
 #include "rom/DetailsDescription.h"
-#include "rom/ImageScanner.h"
+#include "rom/ImageLoader.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomChecksum.h"
 #include "rom/RomDescription.h"
@@ -363,26 +363,20 @@ bool AnalyseOne(const std::string& path, SNESImageInfo& info, const Options& opt
     return Succeeded(report);
 }
 
-// Big reads: the file is gone through once, front to back.
-constexpr std::size_t kScanChunk = 1 << 20;
-
 struct Scan {
     std::optional<ImageDetails> details;
     std::string error;
 };
 
+// The image read as the program's load step reads it, into a buffer of its own.
 Scan ScanImage(const std::string& path, const SNESImageInfo& info) {
     Scan scan;
     try {
         FileSource file(path);
-        ImageScanner scanner(file.Size(), static_cast<std::uint64_t>(info.HeaderSize));
-        std::vector<std::uint8_t> chunk(kScanChunk);
-        std::uint64_t position = 0;
-        while (const std::size_t got = file.ReadAt(position, chunk)) {
-            scanner.Feed(std::span(chunk.data(), got));
-            position += got;
-        }
-        scan.details = scanner.Finish(info);
+        std::vector<std::uint8_t> buffer(
+            static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kRomBufferSize)));
+        const LoadedImage image = LoadImageData(file, info, buffer);
+        scan.details = ScanLoadedImage(file, info, image, buffer);
     } catch (const Exception& failure) {
         scan.error = failure.Message();
     } catch (const std::exception& failure) { // out of memory, say: this file fails, not the run

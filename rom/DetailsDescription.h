@@ -4,6 +4,7 @@
 
 #include "rom/ImageDetails.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ struct DetailGroup {
     std::string title; // "Data", "File", "Cartridge", "Opinion", "Checksum", "Dat"
     std::vector<DetailRow> rows;
 };
+
+// The titles of the groups every image's details have, in the order shown.
+inline constexpr std::array<const char*, 5> kDetailGroups = {"Data", "File", "Cartridge", "Opinion",
+                                                             "Checksum"};
 
 // The groups in the order shown; "Dat" only when DAT files were consulted. Codes from the
 // header are shown with dots for bytes that are not printable ASCII; game names from DAT files

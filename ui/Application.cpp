@@ -81,15 +81,25 @@ void TApplication::Dispatch(MSG& message) {
 }
 
 void TApplication::Post(std::function<void()> call) {
-    posted_.push_back(std::move(call));
-    if (!PostMessageA(Handle(), kRunPosted, 0, 0))
+    const HWND window = Handle();
+    {
+        const std::lock_guard lock(postedMutex_);
+        posted_.push_back(std::move(call));
+    }
+    if (!PostMessageA(window, kRunPosted, 0, 0))
         throw Exception("Cannot post a message: the message queue is full");
 }
 
 void TApplication::RunPosted() {
-    while (!posted_.empty()) {
-        const std::function<void()> call = std::move(posted_.front());
-        posted_.pop_front();
+    for (;;) {
+        std::function<void()> call;
+        {
+            const std::lock_guard lock(postedMutex_);
+            if (posted_.empty())
+                return;
+            call = std::move(posted_.front());
+            posted_.pop_front();
+        }
         try {
             call();
         } catch (const std::exception& error) {

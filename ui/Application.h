@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -126,7 +127,8 @@ public:
     bool HasIdleHook() const { return !idleHooks_.Empty(); }
 
     // Runs `call` from the message loop, after the message being handled; an error it raises
-    // is handled like one escaping a handler.
+    // is handled like one escaping a handler. Other threads may post too, once the
+    // application's window exists (Handle, on the window's thread).
     void Post(std::function<void()> call);
 
     // The application's own hidden top-level window: the owner of every form, so the program
@@ -154,6 +156,7 @@ private:
     THookStack<TExceptionHook> exceptionHooks_;
     THookStack<TMessageHook> messageHooks_;
     THookStack<TIdleHook> idleHooks_;
+    std::mutex postedMutex_; // worker threads post their results
     std::deque<std::function<void()>> posted_;
 };
 

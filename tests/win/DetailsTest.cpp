@@ -90,6 +90,30 @@ TEST_F(Details, ShowTheLoadStepsFindingsForEveryKindOfImageAndFollowEachOpen) {
     EXPECT_NE(Shown().find("Details: Cannot open file"), std::string::npos) << Shown();
 }
 
+TEST_F(Details, ComputeAfterTheOpenCommandAndANewerOpenOutrunsAnOlderOne) {
+    const Bytes big = Concatenate(SuperWildCardHeader(0, 0), MakeRomData(6 * 1048576, 23));
+    const std::string bigPath = folder.Write("big.smc", big);
+    const std::string demoPath = folder.Write("demo.smc", DemoImage());
+    // The pages are shown before the details are had.
+    Open(demoPath, false);
+    EXPECT_EQ(form.lblGameName->Caption(), "QUILLET DEMO CART    ");
+    EXPECT_EQ(Shown(), "Image: " + demoPath +
+                           "\r\nData: Computing&\r\nFile: Computing&\r\nCartridge: "
+                           "Computing&\r\nOpinion: Computing&\r\nChecksum: Computing&\r\n");
+    // An answer already on its way, for an image no longer on show, is not taken.
+    MSG posted{};
+    const DWORD start = GetTickCount();
+    while (!PeekMessageA(&posted, ui::Application().Handle(), WM_APP, WM_APP + 10, PM_NOREMOVE) &&
+           GetTickCount() - start < 60000)
+        Sleep(1);
+    Open(bigPath);
+    EXPECT_EQ(Shown(), Expected(bigPath, big));
+    // And one still under way stops.
+    Open(bigPath, false);
+    Open(demoPath);
+    EXPECT_EQ(Shown(), Expected(demoPath, DemoImage()));
+}
+
 TEST_F(Details, MenuAndCtrlDShowTheWindowAndItsRowsCopyAsFieldAndValueLines) {
     const std::string path = folder.Write("demo.smc", DemoImage());
     Open(path);

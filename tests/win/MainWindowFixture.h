@@ -45,13 +45,22 @@ protected:
         form.SetLog(log);
     }
     void TearDown() override { PumpMessages(); }
-    std::vector<SeenBox> Open(const std::string& path) {
+    // Opens `path` as the open command does, and waits for its details unless told not to.
+    std::vector<SeenBox> Open(const std::string& path, bool waitForDetails = true) {
         form.OpenDialog1->FileName = path;
         MessageBoxAnswerer cancel(IDCANCEL);
         // The loading window stays on top of everything: it must be gone before any box.
         cancel.OnSeen = [this](const SeenBox&) { boxUnderLoadingWindow |= load.Visible(); };
         form.btnOpenClick();
+        if (waitForDetails)
+            WaitForDetails();
         return cancel.Seen();
+    }
+    void WaitForDetails() {
+        const DWORD start = GetTickCount();
+        while (form.DetailsComputing() && GetTickCount() - start < 120000)
+            PumpMessages(5);
+        ASSERT_FALSE(form.DetailsComputing()) << "the details never came";
     }
     bool boxUnderLoadingWindow = false;
 

@@ -213,7 +213,7 @@ TEST_F(OpenCommand, OversizedEmptyAndMissingFilesLoadWhatThereIsAndSaySo) {
          "images of up to 32 megabits."},
         {SuperWildCardHeader(0, 0),
          "The file " + path + " holds no image data after its copier header."},
-        {{}, "Cannot open file " + path + "."}, // no such file
+        {{}, "Cannot open file " + path + ": No such file or directory."}, // with its reason
     };
     for (const auto& [image, message] : cases) {
         std::filesystem::remove(path);
