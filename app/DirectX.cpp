@@ -17,18 +17,19 @@ TfrmDirectX::TfrmDirectX(TComponent* owner) : TForm(owner) {
     MxScreen1->OnPaint = [this](TComponent*) { MxScreen1Paint(); };
     OnKeyPress = [this](TComponent*, char& key) { FormKeyPress(key); };
     MxScreen1->Loaded();
+}
+
+void TfrmDirectX::Activate() {
     // The screen starts on every activation. When it cannot, the placeholder closes and the
     // error is shown after it has gone: an error box over it would hand the activation back
     // to it when closed, and the screen would try again and fail again, for ever.
-    OnActivate = [this, startScreen = OnActivate](TComponent* sender) {
-        try {
-            startScreen(sender);
-        } catch (...) {
-            ui::Application().Post(
-                [failure = std::current_exception()] { std::rethrow_exception(failure); });
-            Close();
-        }
-    };
+    try {
+        TForm::Activate();
+    } catch (...) {
+        ui::Application().Post(
+            [failure = std::current_exception()] { std::rethrow_exception(failure); });
+        Close();
+    }
 }
 
 void TfrmDirectX::DrawPlaceholder() {

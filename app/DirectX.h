@@ -17,6 +17,9 @@ public:
     void MxScreen1Paint();
     void FormKeyPress(char& key);
 
+protected:
+    void Activate() override;
+
 private:
     void DrawPlaceholder();
 };

@@ -2,6 +2,7 @@
 
 #include "base/Exceptions.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -42,17 +43,26 @@ std::optional<std::string> ArgumentReader::ValueOf(std::string_view name) {
     return std::nullopt;
 }
 
-bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::string_view tool,
-                         std::string_view usage) {
-    if (reader.Is("--help") || reader.Is("-h")) {
-        out << usage;
-        return true;
+std::string OptionHelpLines(std::span<const std::string_view> names, std::string_view value,
+                            std::string_view help, std::size_t column) {
+    std::string text;
+    std::string line = "  ";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        line.append(i == 0 ? "" : ", ").append(names[i]);
+    if (!value.empty())
+        line.append(" ").append(value);
+    if (help.empty() || line.size() >= column) {
+        text += line + '\n';
+        line.clear();
     }
-    if (reader.Is("--version")) {
-        out << tool << ' ' << kProgramVersion << '\n';
-        return true;
+    for (std::size_t start = 0; !help.empty() && start <= help.size();) {
+        const std::size_t end = std::min(help.find('\n', start), help.size());
+        line.resize(column, ' ');
+        text += line.append(help.substr(start, end - start)) + '\n';
+        line.clear();
+        start = end + 1;
     }
-    return false;
+    return text;
 }
 
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem) {

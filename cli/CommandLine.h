@@ -4,6 +4,7 @@
 
 #include "base/Version.h"
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -17,7 +18,6 @@ namespace quillet {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
-
 
 // Goes through the arguments after the program name the way every tool takes them: options and
 // operands in any order, "--" ends the options, and "-" or a name without a leading '-' is an
@@ -49,13 +49,138 @@ private:
     std::vector<std::string> operands_;
 };
 
-// Answers --help (or -h) with `usage` and --version with the tool's name and version; true
-// when the option was one of them, and the tool has nothing more to do.
-bool AnswerHelpOrVersion(const ArgumentReader& reader, std::ostream& out, std::string_view tool,
-                         std::string_view usage);
-
 // Says what is wrong and where help is, the way GNU tools do; returns kExitUsage.
 int UsageError(std::ostream& err, std::string_view tool, std::string_view problem);
+
+enum class OptionKind {
+    Setting, // taken into the tool's settings by its `apply`
+    Help,    // shows the help and ends the run
+    Version, // shows the tool's name and version and ends the run
+};
+
+// One option of a tool: how it is spelled, what --help says of it and what it does. A tool's
+// options are one table of these, which both the parser and --help read.
+template <typename Settings> struct Option {
+    // The spellings --help lists, in its order, such as "-o" and "--output".
+    std::vector<std::string_view> names;
+    // Further spellings that are taken but not listed.
+    std::vector<std::string_view> unlisted = {};
+    // The name of the value that follows, as --help shows it; empty for an option without.
+    std::string_view value = {};
+    // What --help says of it; each '\n' starts a line of the description column.
+    std::string_view help = {};
+    OptionKind kind = OptionKind::Setting;
+    // Takes the option into the settings. `given` is the argument as it was written, `value`
+    // the value (empty when it is missing); the result says what is wrong, empty when nothing.
+    std::function<std::string(Settings&, const std::string& given, const std::string& value)>
+        apply = {};
+};
+
+// A tool's command line: its help around the table of its options.
+template <typename Settings> struct CommandLine {
+    std::string_view tool;
+    std::string_view helpBefore; // the usage line and what the tool does
+    std::size_t helpColumn;      // where the descriptions of the options start
+    std::vector<Option<Settings>> options;
+    std::string_view helpAfter; // notes, examples, exit statuses
+};
+
+// One option's lines of --help: its spellings and value from the third column, its
+// description from `column` on (from the next line when the spellings reach it).
+std::string OptionHelpLines(std::span<const std::string_view> names, std::string_view value,
+                            std::string_view help, std::size_t column);
+
+template <typename Settings> std::string HelpText(const CommandLine<Settings>& commandLine) {
+    std::string text(commandLine.helpBefore);
+    for (const Option<Settings>& option : commandLine.options)
+        text += OptionHelpLines(option.names, option.value, option.help, commandLine.helpColumn);
+    text += commandLine.helpAfter;
+    return text;
+}
+
+// Reads the options into `settings` and collects the operands. False when the tool has
+// nothing more to do: help or the version was asked for and shown (exit status 0), or the
+// command line is wrong and `err` says so (exit status kExitUsage).
+template <typename Settings>
+bool ReadCommandLine(const CommandLine<Settings>& commandLine,
+                     std::span<const std::string> arguments, Settings& settings,
+                     std::vector<std::string>& operands, std::ostream& out, std::ostream& err,
+                     int& exitStatus) {
+    ArgumentReader reader(arguments);
+    while (reader.NextOption()) {
+        const Option<Settings>* matched = nullptr;
+        std::string value;
+        for (const Option<Settings>& option : commandLine.options) {
+            const auto matches = [&](std::string_view spelling) {
+                if (option.value.empty())
+                    return reader.Is(spelling);
+                std::optional<std::string> found = reader.ValueOf(spelling);
+                if (found)
+                    value = std::move(*found);
+                return found.has_value();
+            };
+            if (std::ranges::any_of(option.names, matches) ||
+                std::ranges::any_of(option.unlisted, matches)) {
+                matched = &option;
+                break;
+            }
+        }
+        std::string problem;
+        if (matched == nullptr) {
+            problem = "unknown option " + reader.Option();
+        } else if (matched->kind == OptionKind::Help) {
+            out << HelpText(commandLine);
+        } else if (matched->kind == OptionKind::Version) {
+            out << commandLine.tool << ' ' << kProgramVersion << '\n';
+        } else {
+            problem = matched->apply(settings, reader.Option(), value);
+        }
+        if (!problem.empty()) {
+            exitStatus = UsageError(err, commandLine.tool, problem);
+            return false;
+        }
+        if (matched->kind != OptionKind::Setting) {
+            exitStatus = kExitSuccess;
+            return false;
+        }
+    }
+    operands = reader.Operands();
+    return true;
+}
+
+// What an option that turns one setting on does.
+template <typename Settings> auto Switch(bool Settings::*setting) {
+    return [setting](Settings& settings, const std::string&, const std::string&) {
+        settings.*setting = true;
+        return std::string();
+    };
+}
+
+// Each option's listed spellings and value, for checking other lists of the options
+// against a tool's.
+struct OptionSpelling {
+    std::vector<std::string_view> names;
+    std::string_view value;
+};
+template <typename Settings>
+std::vector<OptionSpelling> ListedOptions(const CommandLine<Settings>& commandLine) {
+    std::vector<OptionSpelling> listed;
+    for (const Option<Settings>& option : commandLine.options)
+        listed.push_back({option.names, option.value});
+    return listed;
+}
+
+// The entries every tool has, as every tool's --help lists them.
+template <typename Settings> Option<Settings> HelpOption() {
+    return {.names = {"--help"},
+            .unlisted = {"-h"},
+            .help = "show this help and exit",
+            .kind = OptionKind::Help};
+}
+template <typename Settings> Option<Settings> VersionOption() {
+    return {
+        .names = {"--version"}, .help = "show the version and exit", .kind = OptionKind::Version};
+}
 
 // Runs a tool's work and returns its exit status. Whatever escapes it (a failure nothing
 // expected, memory running out) becomes a message on `err` and exit status 2, after the

@@ -15,25 +15,14 @@ namespace {
 
 constexpr const char* kTool = "quillet-fix";
 
-constexpr const char* kUsage =
+constexpr const char* kHelpBefore =
     "Usage: quillet-fix [OPTION]... FILE...\n"
     "Repairs SNES cartridge images: fills in the internal header's checksum, removes a copier\n"
     "header or adds a Super Wild Card one. Without -o or --in-place nothing is written, and\n"
     "the changes are only shown.\n"
-    "\n"
-    "  --checksum          write the checksum and its complement into the internal header\n"
-    "                      that quillet-info --details chooses, so that\n"
-    "                      quillet-info --verify finds them matching\n"
-    "  --strip-header      remove the 512-byte copier header\n"
-    "  --add-header swc    put a Super Wild Card header in front, its blocks count and mode\n"
-    "                      bits set from the data and its memory map; with --strip-header\n"
-    "                      it replaces the copier header there is\n"
-    "  -o, --output FILE   write the result to FILE (for one input file)\n"
-    "  --in-place          replace each input file with its result\n"
-    "  --force             let -o replace a FILE that exists\n"
-    "  --dry-run           say what would change, and write nothing\n"
-    "  --help              show this help and exit\n"
-    "  --version           show the version and exit\n"
+    "\n";
+
+constexpr const char* kHelpAfter =
     "\n"
     "A file is never half written: the result goes to a new file in the same folder, is\n"
     "flushed to the disk and only then renamed over the target, so a failure leaves the\n"
@@ -58,6 +47,77 @@ struct Options {
 
     bool Writes() const { return (output || inPlace) && !dryRun; }
 };
+
+std::string TakeAddHeader(Options& options, const std::string&, const std::string& format) {
+    std::string lower = format;
+    std::ranges::transform(lower, lower.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    if (format.empty())
+        return "--add-header needs a format: swc";
+    if (lower != "swc")
+        return "cannot add a header of format '" + format + "': swc is the one there is";
+    options.request.addSwcHeader = true;
+    return {};
+}
+
+std::string TakeOutput(Options& options, const std::string& given, const std::string& file) {
+    if (file.empty())
+        return given + " needs the name of the file to write";
+    options.output = file;
+    return {};
+}
+
+// Every option, as the parser takes it and --help lists it.
+const CommandLine<Options>& FixCommandLine() {
+    using O = Option<Options>;
+    static const CommandLine<Options> commandLine{
+        kTool,
+        kHelpBefore,
+        22,
+        {
+            O{.names = {"--checksum"},
+              .help = "write the checksum and its complement into the internal header\n"
+                      "that quillet-info --details chooses, so that\n"
+                      "quillet-info --verify finds them matching",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.request.fillChecksum = true;
+                      return std::string();
+                  }},
+            O{.names = {"--strip-header"},
+              .help = "remove the 512-byte copier header",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.request.stripCopierHeader = true;
+                      return std::string();
+                  }},
+            O{.names = {"--add-header"},
+              .value = "swc",
+              .help = "put a Super Wild Card header in front, its blocks count and mode\n"
+                      "bits set from the data and its memory map; with --strip-header\n"
+                      "it replaces the copier header there is",
+              .apply = TakeAddHeader},
+            O{.names = {"-o", "--output"},
+              .value = "FILE",
+              .help = "write the result to FILE (for one input file)",
+              .apply = TakeOutput},
+            O{.names = {"--in-place"},
+              .help = "replace each input file with its result",
+              .apply = Switch(&Options::inPlace)},
+            O{.names = {"--force"},
+              .help = "let -o replace a FILE that exists",
+              .apply = Switch(&Options::force)},
+            O{.names = {"--dry-run"},
+              .help = "say what would change, and write nothing",
+              .apply = Switch(&Options::dryRun)},
+            HelpOption<Options>(),
+            VersionOption<Options>(),
+        },
+        kHelpAfter,
+    };
+    return commandLine;
+}
 
 std::string Hex(std::uint32_t value, int digits) {
     return "0x" + FormatHex(value, digits);
@@ -210,41 +270,8 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
         exitStatus = UsageError(err, kTool, problem);
         return std::nullopt;
     };
-    ArgumentReader reader(arguments);
-    while (reader.NextOption()) {
-        if (reader.Is("--checksum")) {
-            options.request.fillChecksum = true;
-        } else if (reader.Is("--strip-header")) {
-            options.request.stripCopierHeader = true;
-        } else if (const std::optional<std::string> format = reader.ValueOf("--add-header")) {
-            std::string lower = *format;
-            std::ranges::transform(lower, lower.begin(), [](unsigned char c) {
-                return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-            });
-            if (lower != "swc") {
-                return usageError(format->empty() ? "--add-header needs a format: swc"
-                                                  : "cannot add a header of format '" + *format +
-                                                        "': swc is the one there is");
-            }
-            options.request.addSwcHeader = true;
-        } else if (const std::optional<std::string> output = reader.ValueOf("-o", "--output")) {
-            if (output->empty())
-                return usageError(reader.Option() + " needs the name of the file to write");
-            options.output = *output;
-        } else if (reader.Is("--in-place")) {
-            options.inPlace = true;
-        } else if (reader.Is("--force")) {
-            options.force = true;
-        } else if (reader.Is("--dry-run")) {
-            options.dryRun = true;
-        } else if (AnswerHelpOrVersion(reader, out, kTool, kUsage)) {
-            exitStatus = kExitSuccess;
-            return std::nullopt;
-        } else {
-            return usageError("unknown option " + reader.Option());
-        }
-    }
-    options.files = reader.Operands();
+    if (!ReadCommandLine(FixCommandLine(), arguments, options, options.files, out, err, exitStatus))
+        return std::nullopt;
     const RepairRequest& r = options.request;
     if (!r.fillChecksum && !r.stripCopierHeader && !r.addSwcHeader)
         return usageError("nothing to do: give --checksum, --strip-header or --add-header swc");
@@ -258,6 +285,10 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
 }
 
 } // namespace
+
+std::vector<OptionSpelling> QuilletFixOptions() {
+    return ListedOptions(FixCommandLine());
+}
 
 int RunQuilletFix(std::span<const std::string> arguments, std::ostream& out, std::ostream& err,
                   FileLayer& files) {

@@ -7,8 +7,12 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace quillet {
+
+// The options --help lists.
+std::vector<OptionSpelling> QuilletFixOptions();
 
 // Runs the tool with the arguments after the program name, writing files through `files`;
 // returns the exit status.

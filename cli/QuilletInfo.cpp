@@ -27,31 +27,6 @@ namespace {
 
 constexpr const char* kTool = "quillet-info";
 
-constexpr const char* kUsage =
-    "Usage: quillet-info [OPTION]... FILE|DIRECTORY...\n"
-    "Analyses SNES cartridge images: copier header, memory map and internal header.\n"
-    "A directory stands for the files in it, in name order.\n"
-    "\n"
-    "  --json     one JSON object per line for each file\n"
-    "  --trace    also show what the analysis logged\n"
-    "  --verify   also compute the checksum of the ROM data and compare it with the header's\n"
-    "  --details  also hash the whole file and its ROM data (CRC32, MD5, SHA-1, SHA-256),\n"
-    "             decode the internal header in full (map mode, coprocessors, extended\n"
-    "             header, region), give a second opinion on where the header is, and say\n"
-    "             why the checksum is what it is (placeholder, changed data, under- or\n"
-    "             overdump, padding)\n"
-    "  --dat FILE look the ROM data up in a Logiqx XML DAT file, as No-Intro publishes them;\n"
-    "             may be given more than once, and implies --details\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "\n"
-    "Examples:\n"
-    "  quillet-info --details game.sfc\n"
-    "  quillet-info --json --dat 'Nintendo - Super Nintendo Entertainment System.dat' roms/\n"
-    "\n"
-    "Exit status: 0 when every file was analysed, 1 when any could not be read or analysed,\n"
-    "2 for a wrong command line or a DAT file that cannot be read.\n";
-
 // Reports use a full stop whatever the locale, so output compares across systems.
 constexpr char kDecimalSeparator = '.';
 constexpr int kLabelWidth = 15;
@@ -64,6 +39,66 @@ struct Options {
     std::vector<std::string> dats;
     std::vector<std::string> operands;
 };
+
+constexpr const char* kHelpBefore =
+    "Usage: quillet-info [OPTION]... FILE|DIRECTORY...\n"
+    "Analyses SNES cartridge images: copier header, memory map and internal header.\n"
+    "A directory stands for the files in it, in name order.\n"
+    "\n";
+
+constexpr const char* kHelpAfter =
+    "\n"
+    "Examples:\n"
+    "  quillet-info --details game.sfc\n"
+    "  quillet-info --json --dat 'Nintendo - Super Nintendo Entertainment System.dat' roms/\n"
+    "\n"
+    "Exit status: 0 when every file was analysed, 1 when any could not be read or analysed,\n"
+    "2 for a wrong command line or a DAT file that cannot be read.\n";
+
+std::string TakeDat(Options& options, const std::string&, const std::string& file) {
+    if (file.empty())
+        return "--dat needs the name of a DAT file";
+    options.dats.push_back(file);
+    options.details = true;
+    return {};
+}
+
+// Every option, as the parser takes it and --help lists it.
+const CommandLine<Options>& InfoCommandLine() {
+    using O = Option<Options>;
+    static const CommandLine<Options> commandLine{
+        kTool,
+        kHelpBefore,
+        13,
+        {
+            O{.names = {"--json"},
+              .help = "one JSON object per line for each file",
+              .apply = Switch(&Options::json)},
+            O{.names = {"--trace"},
+              .help = "also show what the analysis logged",
+              .apply = Switch(&Options::trace)},
+            O{.names = {"--verify"},
+              .help = "also compute the checksum of the ROM data and compare it with the header's",
+              .apply = Switch(&Options::verify)},
+            O{.names = {"--details"},
+              .help = "also hash the whole file and its ROM data (CRC32, MD5, SHA-1, SHA-256),\n"
+                      "decode the internal header in full (map mode, coprocessors, extended\n"
+                      "header, region), give a second opinion on where the header is, and say\n"
+                      "why the checksum is what it is (placeholder, changed data, under- or\n"
+                      "overdump, padding)",
+              .apply = Switch(&Options::details)},
+            O{.names = {"--dat"},
+              .value = "FILE",
+              .help = "look the ROM data up in a Logiqx XML DAT file, as No-Intro publishes them;\n"
+                      "may be given more than once, and implies --details",
+              .apply = TakeDat},
+            HelpOption<Options>(),
+            VersionOption<Options>(),
+        },
+        kHelpAfter,
+    };
+    return commandLine;
+}
 
 struct Verification {
     std::optional<std::uint16_t> computed;
@@ -482,39 +517,21 @@ std::vector<std::string> ExpandOperand(const std::string& operand, std::string& 
 std::optional<Options> ParseArguments(std::span<const std::string> arguments, std::ostream& out,
                                       std::ostream& err, int& exitStatus) {
     Options options;
-    const auto usageError = [&](const std::string& problem) {
-        exitStatus = UsageError(err, kTool, problem);
+    if (!ReadCommandLine(InfoCommandLine(), arguments, options, options.operands, out, err,
+                         exitStatus))
         return std::nullopt;
-    };
-    ArgumentReader reader(arguments);
-    while (reader.NextOption()) {
-        if (reader.Is("--json")) {
-            options.json = true;
-        } else if (reader.Is("--trace")) {
-            options.trace = true;
-        } else if (reader.Is("--verify")) {
-            options.verify = true;
-        } else if (reader.Is("--details")) {
-            options.details = true;
-        } else if (const std::optional<std::string> dat = reader.ValueOf("--dat")) {
-            if (dat->empty())
-                return usageError("--dat needs the name of a DAT file");
-            options.dats.push_back(*dat);
-            options.details = true;
-        } else if (AnswerHelpOrVersion(reader, out, kTool, kUsage)) {
-            exitStatus = kExitSuccess;
-            return std::nullopt;
-        } else {
-            return usageError("unknown option " + reader.Option());
-        }
+    if (options.operands.empty()) {
+        exitStatus = UsageError(err, kTool, "no image file given");
+        return std::nullopt;
     }
-    options.operands = reader.Operands();
-    if (options.operands.empty())
-        return usageError("no image file given");
     return options;
 }
 
 } // namespace
+
+std::vector<OptionSpelling> QuilletInfoOptions() {
+    return ListedOptions(InfoCommandLine());
+}
 
 int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
     int exitStatus = kExitSuccess;

@@ -17,7 +17,7 @@ TLumocrt::TLumocrt(TComponent* owner, ui::TWinControl& parent, int left, int top
     // Courier New at 8 points; the other three fonts start as copies of it.
     TWinControl::Font().Set("Courier New", TWinControl::Font().Height());
     TWinControl::Font().SetSize(8);
-    TWinControl::Font().OnChange = [this] { FontChanged(); };
+    cellsOnFont_ = TWinControl::Font().OnChange.Connect([this] { FontChanged(); });
     PrinterFont.Assign(TWinControl::Font());
     Font80.Assign(TWinControl::Font());
     Font132.Assign(TWinControl::Font());

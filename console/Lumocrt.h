@@ -76,6 +76,8 @@ private:
     bool sizing_ = false;
     int textCalls_ = 0;
     int wholePaints_ = 0;
+    // The cells and the size follow the font.
+    TConnection cellsOnFont_;
 };
 
 // A colour as GDI takes it: system colours looked up, RGB colours as they are.

@@ -73,16 +73,9 @@ TMxScreen::TMxScreen(TComponent* owner)
     : TComponent(owner), DirectDrawFactory([](GUID* driver, IDirectDraw** made, IUnknown* outer) {
           return ::DirectDrawCreate(driver, made, outer);
       }),
-      FForm(OwnerForm(owner)), FSelf(std::make_shared<TMxScreen*>(this)) {
+      FForm(OwnerForm(owner)),
+      FOwnerActivation(FForm.OnActivate.Connect([this](TComponent*) { OwnerActivate(); })) {
     SetDebug(true);
-    FPreviousActivate = FForm.OnActivate;
-    FForm.OnActivate = [self = std::weak_ptr<TMxScreen*>(FSelf),
-                        previous = FPreviousActivate](TComponent* sender) {
-        if (auto screen = self.lock())
-            (*screen)->OwnerActivate();
-        else if (previous)
-            previous(sender);
-    };
 }
 
 TMxScreen::~TMxScreen() {
@@ -108,8 +101,6 @@ void TMxScreen::Notification(TComponent& component, TOperation operation) {
 }
 
 void TMxScreen::OwnerActivate() {
-    if (FPreviousActivate)
-        FPreviousActivate(&FForm);
     Initialize();
     for (int i = 0; i < FForm.ComponentCount(); ++i) {
         if (auto* audio = dynamic_cast<TMxAudio*>(&FForm.Components(i)))

@@ -204,9 +204,8 @@ private:
     std::unique_ptr<TMxSurface> FFront;
     std::unique_ptr<TMxSurface> FBack;
     bool FCleanedUp = false;
-    ui::TNotifyEvent FPreviousActivate;
-    // The form's activation event outlives the screen when the screen is freed first.
-    std::shared_ptr<TMxScreen*> FSelf;
+    // The screen starts when its form becomes active, after the form's earlier listeners.
+    TConnection FOwnerActivation;
     std::minstd_rand FRandom{std::random_device{}()};
     // The application's hooks while the screen holds them; each gives back, when released,
     // the one that was there before.

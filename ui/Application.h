@@ -1,6 +1,7 @@
 // The application object: title, message loop, and where errors that escape a handler end up.
 #pragma once
 
+#include "base/Signal.h"
 #include "ui/Win32.h"
 
 #include <cstdint>
@@ -19,61 +20,33 @@ class TForm;
 class TWinControl;
 
 // Keeps a hook of the message loop installed for as long as it lives.
-class THookToken {
-public:
-    class Stack {
-    public:
-        virtual void Remove(std::uint64_t id) = 0;
-
-    protected:
-        ~Stack() = default;
-    };
-
-    THookToken() = default;
-    THookToken(Stack* stack, std::uint64_t id) : stack_(stack), id_(id) {}
-    ~THookToken() { Release(); }
-    THookToken(THookToken&& other) noexcept
-        : stack_(std::exchange(other.stack_, nullptr)), id_(other.id_) {}
-    THookToken& operator=(THookToken&& other) noexcept {
-        if (this != &other) {
-            Release();
-            stack_ = std::exchange(other.stack_, nullptr);
-            id_ = other.id_;
-        }
-        return *this;
-    }
-    THookToken(const THookToken&) = delete;
-    THookToken& operator=(const THookToken&) = delete;
-
-    bool Installed() const { return stack_ != nullptr; }
-    void Release() {
-        if (stack_ != nullptr)
-            std::exchange(stack_, nullptr)->Remove(id_);
-    }
-
-private:
-    Stack* stack_ = nullptr;
-    std::uint64_t id_ = 0;
-};
+using THookToken = TConnection;
 
 // Hooks stack: the newest one is the one called, and when its token goes a hook leaves the
 // stack, so the one installed before it is back, whatever was installed and removed meanwhile.
-template <typename Hook> class THookStack final : public THookToken::Stack {
+template <typename Hook> class THookStack final {
 public:
     [[nodiscard]] THookToken Install(Hook hook) {
-        hooks_.emplace_back(++lastId_, std::make_shared<Hook>(std::move(hook)));
-        return THookToken(this, lastId_);
+        state_->hooks.emplace_back(++state_->lastId, std::make_shared<Hook>(std::move(hook)));
+        return THookToken(state_, state_->lastId);
     }
-    bool Empty() const { return hooks_.empty(); }
+    bool Empty() const { return state_->hooks.empty(); }
     // The hook to call, kept alive while it runs even if it removes itself meanwhile.
-    std::shared_ptr<Hook> Active() const { return hooks_.empty() ? nullptr : hooks_.back().second; }
-    void Remove(std::uint64_t id) override {
-        std::erase_if(hooks_, [id](const auto& entry) { return entry.first == id; });
+    std::shared_ptr<Hook> Active() const {
+        return state_->hooks.empty() ? nullptr : state_->hooks.back().second;
     }
 
 private:
-    std::vector<std::pair<std::uint64_t, std::shared_ptr<Hook>>> hooks_;
-    std::uint64_t lastId_ = 0;
+    struct State final : TConnection::Source {
+        std::vector<std::pair<std::uint64_t, std::shared_ptr<Hook>>> hooks;
+        std::uint64_t lastId = 0;
+
+        void Disconnect(std::uint64_t id) override {
+            std::erase_if(hooks, [id](const auto& entry) { return entry.first == id; });
+        }
+    };
+
+    std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 using TExceptionHook = std::function<void(const std::exception& error)>;

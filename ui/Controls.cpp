@@ -41,10 +41,8 @@ TLabel::TLabel(TComponent* owner, TWinControl& parent, int left, int top,
     : TWinControl(owner), autoSize_(!fixedSize) {
     SetBounds(left, top, fixedSize ? fixedSize->cx : 1, fixedSize ? fixedSize->cy : 1);
     CreateHandle(&parent, "STATIC", WS_VISIBLE | SS_LEFT | SS_NOTIFY, 0, caption);
-    Font().OnChange = [this] {
-        FontChanged();
-        AutoSize();
-    };
+    // After the control has taken the new font.
+    autoSizeOnFont_ = Font().OnChange.Connect([this] { AutoSize(); });
     AutoSize();
 }
 

@@ -26,6 +26,7 @@ public:
 private:
     void AutoSize();
     bool autoSize_;
+    TConnection autoSizeOnFont_;
 };
 
 // Read-only text, one line or several, without border.

@@ -310,6 +310,10 @@ bool TForm::OnCommand(int id, int) {
     return false;
 }
 
+void TForm::Activate() {
+    OnActivate.Emit(this);
+}
+
 bool TForm::OnWindowActivate(bool active, bool minimized) {
     if (!active) {
         // Remember where the focus was, to put it back when the form is active again.
@@ -317,8 +321,7 @@ bool TForm::OnWindowActivate(bool active, bool minimized) {
             lastFocus_ = focus;
         return false;
     }
-    if (OnActivate)
-        OnActivate(this);
+    Activate();
     if (minimized)
         return false;
     // Instead of the focus on the bare form, where no key finds a control: the control that

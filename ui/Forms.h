@@ -74,7 +74,7 @@ public:
 
     std::function<void(TComponent* sender, bool& canClose)> OnCloseQuery;
     // The form became the active window.
-    TNotifyEvent OnActivate;
+    TSignal<TComponent*> OnActivate;
     // A character typed while the form itself has the focus; it then also takes Tab, Enter
     // and Escape, which the dialog manager would otherwise turn into commands.
     std::function<void(TComponent* sender, char& key)> OnKeyPress;
@@ -97,6 +97,8 @@ public:
     std::vector<TWinControl*> TabOrder() const;
 
 protected:
+    // Tells the form's listeners that it became the active window.
+    virtual void Activate();
     bool OnEraseBackground(HDC dc) override;
     bool OnCommand(int id, int code) override;
     std::optional<int> OnGetDefaultId() override;

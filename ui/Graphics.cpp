@@ -11,8 +11,7 @@ void TFont::Set(std::string name, int height, FontStyle style) {
     height_ = height;
     style_ = style;
     handle_.Reset();
-    if (OnChange)
-        OnChange();
+    OnChange.Emit();
 }
 
 void TFont::SetSize(int points) {

@@ -1,6 +1,7 @@
 // Fonts and bitmaps: GDI objects owned by the objects that describe them.
 #pragma once
 
+#include "base/Signal.h"
 #include "ui/Handles.h"
 #include "ui/Win32.h"
 
@@ -36,11 +37,13 @@ public:
     COLORREF Color() const { return color_.value_or(GetSysColor(COLOR_WINDOWTEXT)); }
     bool HasColor() const { return color_.has_value(); }
     void SetColor(COLORREF color) { color_ = color; }
-    // Takes another font's face, height and style; the handle and listener stay this font's.
+    // Takes another font's face, height and style; the handle and listeners stay this font's.
     void Assign(const TFont& other) { Set(other.name_, other.height_, other.style_); }
 
     HFONT Handle() const;
-    std::function<void()> OnChange;
+    // The face, height or style changed: the control showing the font, and whatever else
+    // shows it, such as a label that sizes itself to its text.
+    TSignal<> OnChange;
 
 private:
     std::string name_;

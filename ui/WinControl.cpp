@@ -37,8 +37,8 @@ TWinControl* ControlOf(HWND window) {
                              : static_cast<TWinControl*>(GetPropA(window, kControlProperty));
 }
 
-TWinControl::TWinControl(TComponent* owner) : TComponent(owner) {
-    font_.OnChange = [this] { FontChanged(); };
+TWinControl::TWinControl(TComponent* owner)
+    : TComponent(owner), fontChange_(font_.OnChange.Connect([this] { FontChanged(); })) {
 }
 
 TWinControl::~TWinControl() {

@@ -143,6 +143,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     TFont font_;
+    TConnection fontChange_;
     std::string hint_;
     bool showHint_ = false;
 };

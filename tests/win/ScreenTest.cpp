@@ -124,6 +124,42 @@ TEST_F(ScreenTest, GivesBackTheHooksItFoundAndLeavesNoneWhenFreedUnstarted) {
     EXPECT_EQ(earlier, 1);
 }
 
+// A form told it became active without a window message, which would move the activation.
+struct ActivatedForm : ui::TForm {
+    using TForm::Activate;
+};
+
+TEST_F(ScreenTest, StartsWhenItsFormIsActivatedAfterTheFormsOtherListeners) {
+    ActivatedForm owner;
+    owner.CreateForm("Owner", 200, 100, ui::TBorderStyle::Single, {});
+    TMxScreen* started = nullptr;
+    std::vector<std::string> heard;
+    const auto listen = [&](const char* who) {
+        return owner.OnActivate.Connect([&, who](TComponent* sender) {
+            EXPECT_EQ(sender, &owner);
+            const bool running = started != nullptr && started->DirectDraw() != nullptr;
+            heard.push_back(std::string(who) + (running ? " after the start" : " before"));
+        });
+    };
+    const TConnection earlier = listen("earlier");
+    TMxScreen& own = owner.Create<TMxScreen>();
+    own.DirectDrawFactory = FakeDirectDraw(dx);
+    started = &own;
+    const TConnection later = listen("later");
+
+    owner.Activate();
+    EXPECT_EQ(heard, (Strings{"earlier before", "later after the start"}));
+    own.CleanUp();
+
+    // A freed screen leaves the form's other listeners as they were.
+    owner.FreeComponent(own);
+    started = nullptr;
+    heard.clear();
+    owner.Activate();
+    EXPECT_EQ(heard, (Strings{"earlier before", "later before"}));
+    EXPECT_EQ(dx->live, 0);
+}
+
 TEST(Trace, SendsAtMost255CharactersToTheViewer) {
     TraceViewer viewer;
     Trace(std::string(300, 'x'));
