@@ -18,7 +18,6 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-
 // Goes through the arguments after the program name the way every tool takes them: options and
 // operands in any order, "--" ends the options, and "-" or a name without a leading '-' is an
 // operand. An option's value follows it ("--dat FILE") or is joined to it ("--dat=FILE", and
@@ -68,7 +67,7 @@ int RunGuarded(std::ostream& err, std::string_view tool, const std::function<int
 std::string TerminalText(std::string_view text);
 
 // Standard output and error as bytes: on Windows no CR is added before each LF, so that the
-// output is the same on every system.
+// output is the same on every system; a console there shows them as UTF-8.
 void UseBinaryStandardStreams();
 
 } // namespace quillet
