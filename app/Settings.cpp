@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "base/Checked.h"
+#include "base/Utf8.h"
 
 #include <algorithm>
 #include <utility>
@@ -80,7 +81,9 @@ std::optional<std::string> ImageSection(const std::string& title) {
         if (byte < 0x20 || byte == 0x7F || c == ']')
             return std::nullopt;
     }
-    return section;
+    // The profile functions take UTF-8 text: bytes that are not would all become the same
+    // replacement character, and titles would share one section.
+    return BytesAsText(section);
 }
 
 std::vector<std::string> DatListFromSection(std::string_view section) {

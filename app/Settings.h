@@ -40,9 +40,9 @@ int ShortcutNumber(HotKeyBinding binding);
 HotKeyBinding FromShortcutNumber(std::int64_t number);
 
 // The settings section that silences the warning for an image: its title up to the first
-// zero byte, blanks included. None for a title that would not stay one section name in the
-// file: one with a line break, another control character or "]", which would end the name
-// early or start new lines of the file.
+// zero byte, blanks included, each byte as the character of the same number. None for a title that
+// would not stay one section name in the file: one with a line break, another control character or
+// "]", which would end the name early or start new lines of the file.
 std::optional<std::string> ImageSection(const std::string& title);
 
 // The DAT files the section of the list names, in the order of their entries "File1",

@@ -11,6 +11,7 @@
 #include "base/ByteSource.h"
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
+#include "base/Utf8.h"
 #include "base/Version.h"
 #include "rom/DetailsDescription.h"
 #include "rom/RomAnalysis.h"
@@ -327,7 +328,8 @@ void TForm1::ShowChosenImage() {
         edtSpecial->SetText(SpecialChipsText(FInfo));
         edtMaker->SetText(ManufacturerText(FInfo));
         edtCountry->SetText(CountryText(FInfo));
-        lblGameName->SetCaption(FInfo.Name);
+        // The title's bytes have no encoding of their own; the window shows UTF-8.
+        lblGameName->SetCaption(BytesAsText(FInfo.Name));
         DOSSizeEdit->SetText(FileSizeText(FInfo, separator));
         edtFileFmt->SetText(FInfo.FileFormat);
         LogLine(FormatDecimal(FInfo.Status));

@@ -7,7 +7,10 @@
 #include <new>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #endif
@@ -113,10 +116,28 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
+#ifdef _WIN32
+namespace {
+UINT consoleCodePageBefore = 0;
+void RestoreConsoleCodePage() {
+    SetConsoleOutputCP(consoleCodePageBefore);
+}
+} // namespace
+#endif
+
 void UseBinaryStandardStreams() {
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // The text is UTF-8, as the process's code page is; a console reads bytes in a code page
+    // of its own, and keeps it after the program: UTF-8 while the program runs.
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ||
+        GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+        consoleCodePageBefore = GetConsoleOutputCP();
+        if (consoleCodePageBefore != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+            std::atexit(RestoreConsoleCodePage);
+    }
 #endif
 }
 

@@ -193,7 +193,7 @@ int RunGuarded(std::ostream& err, std::string_view tool, const std::function<int
 std::string TerminalText(std::string_view text);
 
 // Standard output and error as bytes: on Windows no CR is added before each LF, so that the
-// output is the same on every system.
+// output is the same on every system; a console there shows them as UTF-8.
 void UseBinaryStandardStreams();
 
 } // namespace quillet

@@ -2,6 +2,7 @@
 
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
+#include "base/Utf8.h"
 #include "cli/JsonText.h"
 #include "dat/DatFile.h"
 #include "rom/DetailsDescription.h"
@@ -498,15 +499,16 @@ private:
 std::vector<std::string> ExpandOperand(const std::string& operand, std::string& problem) {
     namespace fs = std::filesystem;
     std::error_code error;
-    if (!fs::is_directory(operand, error))
+    const fs::path folder = PathFromUtf8(operand);
+    if (!fs::is_directory(folder, error))
         return {operand};
 
     std::vector<std::string> files;
-    fs::directory_iterator entries(operand, error);
+    fs::directory_iterator entries(folder, error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
         std::error_code typeError;
         if (entries->is_regular_file(typeError))
-            files.push_back(entries->path().string());
+            files.push_back(Utf8FromPath(entries->path()));
     }
     if (error)
         problem = "cannot list directory " + operand + ": " + error.message();

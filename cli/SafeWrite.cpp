@@ -1,5 +1,7 @@
 #include "cli/SafeWrite.h"
 
+#include "base/Utf8.h"
+
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -29,7 +31,7 @@ std::string StemOf(const std::string& targetFileName) {
 // A link is followed, so that the file it names is replaced and the link stays.
 fs::path ResolveLinks(const std::string& target) {
     std::error_code error;
-    const fs::path path(target);
+    const fs::path path = PathFromUtf8(target);
     if (fs::is_symlink(path, error)) {
         const fs::path resolved = fs::canonical(path, error);
         if (!error)
@@ -79,10 +81,10 @@ void RemoveLeftovers(FileLayer& files, const fs::path& folder, const std::string
     fs::directory_iterator entries(folder, error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
         std::error_code typeError;
-        const std::string name = entries->path().filename().string();
+        const std::string name = Utf8FromPath(entries->path().filename());
         if (IsTemporaryNameFor(fileName, name) && entries->is_regular_file(typeError) &&
             !entries->is_symlink(typeError))
-            files.Remove(entries->path().string());
+            files.Remove(Utf8FromPath(entries->path()));
     }
 }
 
@@ -106,9 +108,9 @@ bool IsTemporaryNameFor(const std::string& targetFileName, const std::string& na
 void WriteFileSafely(FileLayer& files, const std::string& target,
                      std::span<const std::uint8_t> bytes, bool replace, HeldFile* held) {
     const fs::path resolved = ResolveLinks(target);
-    const std::string destination = resolved.string();
+    const std::string destination = Utf8FromPath(resolved);
     const fs::path folder = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
-    const std::string fileName = resolved.filename().string();
+    const std::string fileName = Utf8FromPath(resolved.filename());
 
     if (!replace && files.Exists(destination))
         throw ETargetExists(target);
@@ -121,11 +123,11 @@ void WriteFileSafely(FileLayer& files, const std::string& target,
 
     Temporary temporary(files);
     const unsigned start = std::random_device{}();
-    Attempt("cannot create a file in " + folder.string(), [&] {
+    Attempt("cannot create a file in " + Utf8FromPath(folder), [&] {
         for (int attempt = 0; attempt < kNameAttempts && !temporary.file; ++attempt) {
-            const std::string name =
-                (folder / TemporaryNameFor(fileName, start + static_cast<unsigned>(attempt)))
-                    .string();
+            const std::string name = Utf8FromPath(
+                folder /
+                PathFromUtf8(TemporaryNameFor(fileName, start + static_cast<unsigned>(attempt))));
             temporary.file = files.CreateNew(name, replacing ? &destination : nullptr);
             if (temporary.file)
                 temporary.path = name;

@@ -1,5 +1,7 @@
 #include "tests/support/TempFolder.h"
 
+#include "base/Utf8.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,13 +26,13 @@ TempFolder::~TempFolder() {
 
 std::string TempFolder::Write(const std::string& name,
                               const std::vector<std::uint8_t>& bytes) const {
-    const std::filesystem::path file = path_ / name;
+    const std::filesystem::path file = path_ / PathFromUtf8(name);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw std::runtime_error("cannot write " + file.string());
-    return file.string();
+        throw std::runtime_error("cannot write " + Utf8FromPath(file));
+    return Utf8FromPath(file);
 }
 
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
@@ -42,7 +44,7 @@ std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
 std::vector<std::string> Names(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(Utf8FromPath(entry.path().filename()));
     std::ranges::sort(names);
     return names;
 }

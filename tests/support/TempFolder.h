@@ -16,14 +16,14 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
-    // Writes `bytes` to a file of that name in the folder and returns its full path.
+    // Writes `bytes` to a file of that name (UTF-8) in the folder and returns its full path.
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
 
 private:
     std::filesystem::path path_;
 };
 
-// A file's bytes, and the names in a folder in order: what tests read back.
+// A file's bytes, and the names in a folder in order (UTF-8): what tests read back.
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path);
 std::vector<std::string> Names(const std::filesystem::path& folder);
 

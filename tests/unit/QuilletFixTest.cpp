@@ -1,5 +1,6 @@
 #include "cli/QuilletFix.h"
 
+#include "base/Utf8.h"
 #include "cli/QuilletInfo.h"
 #include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
@@ -253,6 +254,33 @@ TEST(QuilletFix, WhereTheResultGoes) {
     EXPECT_EQ(ReadAll(copy), fixed);
     EXPECT_EQ(Names(folder.Path()),
               (std::vector<std::string>{"copy.sfc", "game.sfc", "other.sfc"}));
+}
+
+// Names in any script, in a folder named in Japanese: read, repaired, and the result under
+// exactly the name given, in place too, where the temporary file takes its name from it.
+TEST(QuilletFix, NamesInAnyScriptAreReadAndWrittenAsGiven) {
+    TempFolder folder;
+    const fs::path roms = folder.Path() / PathFromUtf8("ロム");
+    fs::create_directory(roms);
+    const Bytes image = Homebrew();
+    const std::string pokemon = folder.Write("ロム/Pokémon.smc", image);
+    const std::string japan = folder.Write("ロム/テスト (Japan).sfc", image);
+    const std::string fixedName = "Pokémon Ñ テスト.fixed.smc";
+    const std::string fixed = Utf8FromPath(roms / PathFromUtf8(fixedName));
+
+    ToolRun run = Fix({"--checksum", "-o", fixed, pokemon});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with(pokemon + ": wrote " + fixed + "\n")) << run.out;
+    run = Fix({"--checksum", "--in-place", japan});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with(japan + ": set the checksum")) << run.out;
+
+    EXPECT_EQ(Names(roms),
+              (std::vector<std::string>{fixedName, "Pokémon.smc", "テスト (Japan).sfc"}));
+    EXPECT_EQ(ReadAll(PathFromUtf8(pokemon)), image);
+    EXPECT_EQ(ReadAll(PathFromUtf8(japan)), ReadAll(PathFromUtf8(fixed)));
+    EXPECT_NE(ReadAll(PathFromUtf8(fixed)), image);
+    EXPECT_TRUE(Has(InfoJson(fixed), "\"ChecksumMatches\": true")) << InfoJson(fixed);
 }
 
 TEST(QuilletFix, SeveralFilesInPlaceGoOnPastOneThatIsRefused) {

@@ -1,5 +1,6 @@
 #include "cli/QuilletInfo.h"
 
+#include "base/Utf8.h"
 #include "cli/CommandLine.h"
 #include "cli/JsonText.h"
 #include "rom/Digests.h"
@@ -239,6 +240,36 @@ TEST(QuilletInfo, NamesFromStrangersReachTheTerminalEscaped) {
 
     EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2"),
               "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2");
+    // Letters of every script stay as they are, whatever their length in bytes.
+    EXPECT_EQ(TerminalText("ロム/Pokémon Ñ テスト 𝄞.sfc"), "ロム/Pokémon Ñ テスト 𝄞.sfc");
+}
+
+// Names in any script, given one by one or found in a folder named in Japanese, are opened
+// and printed as they were given.
+TEST(QuilletInfo, NamesInAnyScriptAreOpenedAndPrintedAsGiven) {
+    testing::TempFolder folder;
+    const std::filesystem::path roms = folder.Path() / PathFromUtf8("ロム");
+    std::filesystem::create_directory(roms);
+    const std::string japan = folder.Write("ロム/テスト (Japan).sfc", DemoImage());
+    const std::string pokemon = folder.Write("ロム/Pokémon.smc", MakeRomData(1048576, 3));
+
+    const ToolRun one = Info({japan});
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_TRUE(one.out.starts_with("Filename:      " + japan + "\n")) << one.out;
+    EXPECT_TRUE(Has(one.out, "\nGame Name:     QUILLET DEMO CART    \n")) << one.out;
+    const ToolRun json = Info({"--json", "--details", pokemon});
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out)["File"], pokemon);
+
+    const ToolRun all = Info({Utf8FromPath(roms)});
+    EXPECT_EQ(all.status, 0) << all.err;
+    const std::size_t first =
+        all.out.find("Filename:      " + Utf8FromPath(roms / PathFromUtf8("Pokémon.smc")) + "\n");
+    const std::size_t second = all.out.find(
+        "Filename:      " + Utf8FromPath(roms / PathFromUtf8("テスト (Japan).sfc")) + "\n");
+    EXPECT_NE(first, std::string::npos) << all.out;
+    EXPECT_NE(second, std::string::npos) << all.out;
+    EXPECT_LT(first, second);
 }
 
 TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
@@ -274,7 +305,11 @@ TEST(QuilletInfo, EveryJsonLineIsJsonThatReadsBackToTheBytes) {
     folder.Write("demo.smc", image);
     folder.Write("odd.sfc", oddTitle);
     folder.Write("empty.sfc", {});
+#ifdef _WIN32
+    folder.Write("caf\xC3\xA9.sfc", MakeRomData(8192)); // names there are Unicode text
+#else
     folder.Write("caf\xC3\xA9 \xE9.sfc", MakeRomData(8192)); // UTF-8, and a stray Latin-1 byte
+#endif
     std::filesystem::create_directory(folder.Path() / "sub");
 
     for (const std::vector<std::string>& options : {std::vector<std::string>{"--json"},

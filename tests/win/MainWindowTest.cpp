@@ -3,11 +3,14 @@
 #include "app/Warning.h"
 
 #include "app/DirectX.h"
+#include "app/Settings.h"
+#include "base/Utf8.h"
 #include "tests/support/TempFolder.h"
 #include "tests/win/FakeDirectX.h"
 #include "tests/win/MainWindowFixture.h"
 #include "tests/win/MessageBoxes.h"
 #include "tools/RomImageBuilder.h"
+#include "ui/TextCoding.h"
 
 #include <gtest/gtest.h>
 
@@ -262,6 +265,42 @@ TEST_F(OpenCommand, AFileFromOutsideTheDialogOpensLikeAChoiceInIt) {
     EXPECT_EQ(form.OpenDialog1->FileName, raw);
 }
 
+// Names in any script, in a folder named in Japanese, from the command line, the open dialog
+// and a drop (which Windows gives as UTF-16): the image opens, and the Filename field shows
+// the name as it is.
+TEST_F(OpenCommand, NamesInAnyScriptOpenFromTheCommandLineTheDialogAndADrop) {
+    std::filesystem::create_directory(folder.Path() / PathFromUtf8("ロム"));
+    const std::string japan = folder.Write("ロム/テスト (Japan).sfc", DemoImage());
+    const std::string pokemon = folder.Write("ロム/Pokémon.smc", MakeRomData(1048576, 3));
+    const auto shownName = [this] {
+        std::wstring text(1024, L'\0');
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(form.FilenameEdit->Handle(), text.data(), 1024)));
+        return text;
+    };
+
+    form.OpenFile(japan);
+    EXPECT_EQ(shownName(), ui::Utf8ToWide(japan));
+    EXPECT_EQ(form.lblGameName->Caption(), "QUILLET DEMO CART    ");
+    EXPECT_EQ(form.FInfo.Status, kStatusValid);
+
+    Open(pokemon);
+    EXPECT_EQ(shownName(), ui::Utf8ToWide(pokemon));
+    EXPECT_EQ(form.edtFileFmt->Text(), "Unheadered image (Raw copy)");
+
+    const std::wstring files = ui::Utf8ToWide(japan) + L'\0' + L'\0';
+    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + files.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(files.begin(), files.end(), reinterpret_cast<wchar_t*>(header + 1));
+    GlobalUnlock(drop);
+    PostMessageW(form.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    PumpMessages();
+    EXPECT_EQ(shownName(), ui::Utf8ToWide(japan));
+    EXPECT_EQ(form.edtFileFmt->Text(), "Super Wild Card (SWC)");
+}
+
 TEST_F(MainWindow, EmulateWarnsWithEveryErrorAndAgainWhenTheTitleCannotBeStored) {
     // The placeholder closes at once: its screen cannot start here.
     auto dx = std::make_shared<FakeDirectX>();
@@ -345,6 +384,18 @@ TEST(WarningDialog, TickedBoxStoresWarnErrorsUnderThePaddedTitleAndNeverUnderAnU
         EXPECT_EQ(file(), before) << title;
     }
     EXPECT_EQ(Setting("KeyUp"), 38);
+
+    // Titles in half-width katakana, which are not UTF-8: one silenced, the other not.
+    image.Name = "\xB1\xB2\xB3";
+    warn.BitBtn1Click();
+    image.Name = "\xB4\xB5\xB6";
+    EXPECT_EQ(GetPrivateProfileIntA(app::ImageSection(image.Name)->c_str(), "WarnErrors", 0,
+                                    "QUILLET.INI"),
+              0u);
+    image.Name = "\xB1\xB2\xB3";
+    EXPECT_EQ(GetPrivateProfileIntA(app::ImageSection(image.Name)->c_str(), "WarnErrors", 0,
+                                    "QUILLET.INI"),
+              1u);
 }
 
 } // namespace
