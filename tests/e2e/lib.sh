@@ -36,6 +36,33 @@ await_gone() {
   return 1
 }
 
+# Waits, from inside the Wine desktop, until the window titled $1 (or class:NAME) is visible and
+# meets the conditions after it: foreground (keys go to it), idle, shows=TEXT (a control on
+# show holds TEXT); its paints are done then. False when it does not in time. Needs $exe.
+await_window() {
+  "$root/tools/wine-run" --desktop 1280x1024 "$(dirname "$exe")/await-window.exe" "$@" >/dev/null
+}
+
+# Waits for the screen to stand still (a fade over, say): two shots of the area WxH+X+Y a moment
+# apart that are the same and not all black. False when it keeps changing.
+await_still_screen() {
+  local before after
+  before=$(mktemp --suffix=.png) after=$(mktemp --suffix=.png)
+  import -window root -crop "$1" +repage "$before"
+  for _ in $(seq 1 "${2:-100}"); do
+    sleep 0.1
+    import -window root -crop "$1" +repage "$after"
+    if compare -metric AE "$before" "$after" null: 2>/dev/null &&
+      [ "$(convert "$after" -format '%[fx:maxima]' info:)" != 0 ]; then
+      rm -f "$before" "$after"
+      return 0
+    fi
+    mv "$after" "$before"
+  done
+  rm -f "$before" "$after"
+  return 1
+}
+
 visible() { [ -n "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)" ]; }
 
 # Width and height of a window, as "W H".
