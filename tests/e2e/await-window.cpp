@@ -5,6 +5,7 @@
 // open menu). With no condition, the window has only to be visible.
 //   foreground   the window is the one keys go to
 //   idle         its program has handled every message and waits for input
+//   typing       keys go to it, into a text field (the open dialog's File name, say)
 //   shows=TEXT   a visible control in it shows a text that holds TEXT (the Filename field
 //                after an open, a label of the page on show)
 // Once they hold, the window's pending paints are done before it returns, so a screenshot
@@ -62,9 +63,24 @@ bool IsIdle(HWND window) {
 constexpr std::string_view kShows = "shows=";
 constexpr std::string_view kClass = "class:";
 
+// Whether the control with the keyboard focus in the window's thread is a text field.
+bool TypingInto(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (GetForegroundWindow() != window ||
+        !GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ||
+        info.hwndFocus == nullptr)
+        return false;
+    char name[64] = {};
+    GetClassNameA(info.hwndFocus, name, sizeof name);
+    return std::string_view(name).ends_with("Edit") || std::string_view(name).ends_with("EDIT");
+}
+
 bool Holds(HWND window, const std::string& condition) {
     if (condition == "foreground")
         return GetForegroundWindow() == window;
+    if (condition == "typing")
+        return TypingInto(window);
     if (condition == "idle")
         return IsIdle(window);
     return ShowsText(window, condition.substr(kShows.size()));
@@ -86,7 +102,8 @@ int main(int argc, char** argv) {
     const std::string title = arguments[0];
     const std::vector<std::string> conditions(arguments.begin() + 1, arguments.end());
     for (const std::string& condition : conditions) {
-        if (condition != "foreground" && condition != "idle" && !condition.starts_with(kShows)) {
+        if (condition != "foreground" && condition != "idle" && condition != "typing" &&
+            !condition.starts_with(kShows)) {
             std::fprintf(stderr, "await-window: unknown condition %s\n", condition.c_str());
             return 2;
         }

@@ -37,8 +37,9 @@ await_gone() {
 }
 
 # Waits, from inside the Wine desktop, until the window titled $1 (or class:NAME) is visible and
-# meets the conditions after it: foreground (keys go to it), idle, shows=TEXT (a control on
-# show holds TEXT); its paints are done then. False when it does not in time. Needs $exe.
+# meets the conditions after it: foreground (keys go to it), typing (into a text field), idle,
+# shows=TEXT (a control on show holds TEXT); its paints are done then. False when it does not
+# in time. Needs $exe.
 await_window() {
   "$root/tools/wine-run" --desktop 1280x1024 "$(dirname "$exe")/await-window.exe" "$@" >/dev/null
 }
