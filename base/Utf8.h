@@ -23,4 +23,8 @@ inline std::string Utf8FromPath(const std::filesystem::path& path) {
 // point of the same number, so that different bytes stay different text.
 std::string BytesAsText(std::string_view bytes);
 
+// Text that should be UTF-8 but may not be (a file name as the system gave it): valid UTF-8
+// stays, and each byte of what is not becomes the code point of its number.
+std::string TextAsUtf8(std::string_view text);
+
 } // namespace quillet

@@ -3,13 +3,14 @@
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
-#include "cli/JsonText.h"
 #include "dat/DatFile.h"
 #include "rom/DetailsDescription.h"
 #include "rom/ImageLoader.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomChecksum.h"
 #include "rom/RomDescription.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -226,120 +227,138 @@ void WriteTextReport(std::ostream& out, const FileReport& report, const SNESImag
     out << '\n';
 }
 
-const char* Flag(bool value) {
-    return value ? "true" : "false";
+using Json = nlohmann::ordered_json;
+
+// Texts from outside (file names, messages that quote them) are UTF-8 where they are valid;
+// bytes of no known encoding (titles, the trace) keep each byte as the code point of its number.
+Json Text(std::string_view text) {
+    return TextAsUtf8(text);
 }
 
-void WriteJsonHashes(std::ostream& out, const char* name, const HashedBytes& bytes,
-                     bool withOffset) {
-    out << '"' << name << "\": {";
+Json Bytes(std::string_view bytes) {
+    return BytesAsText(bytes);
+}
+
+// One line, all ASCII: whatever a name holds reaches a terminal as an escape, and a console in
+// any code page shows it the same.
+std::string Dump(const Json& json) {
+    return json.dump(-1, ' ', true);
+}
+
+Json HashesJson(const HashedBytes& bytes, bool withOffset) {
+    Json hashes = Json::object();
     if (withOffset)
-        out << "\"Offset\": " << bytes.offset << ", ";
-    out << "\"Size\": " << bytes.size << ", \"CRC32\": \"" << bytes.digests.crc32
-        << "\", \"MD5\": \"" << bytes.digests.md5 << "\", \"SHA1\": \"" << bytes.digests.sha1
-        << "\", \"SHA256\": \"" << bytes.digests.sha256 << "\"}";
+        hashes["Offset"] = bytes.offset;
+    hashes["Size"] = bytes.size;
+    hashes["CRC32"] = bytes.digests.crc32;
+    hashes["MD5"] = bytes.digests.md5;
+    hashes["SHA1"] = bytes.digests.sha1;
+    hashes["SHA256"] = bytes.digests.sha256;
+    return hashes;
 }
 
-std::string JsonOptionalBytes(const std::optional<std::string>& bytes) {
-    return bytes ? JsonBytesString(*bytes) : "null";
+Json OptionalBytes(const std::optional<std::string>& bytes) {
+    return bytes ? Bytes(*bytes) : Json(nullptr);
 }
 
-void WriteJsonCartridge(std::ostream& out, const std::optional<CartridgeHeader>& header) {
-    out << "\"Cartridge\": ";
-    if (!header) {
-        out << "null";
-        return;
-    }
+Json CartridgeJson(const std::optional<CartridgeHeader>& header) {
+    if (!header)
+        return nullptr;
     const CartridgeHeader& h = *header;
-    out << "{\"HeaderAddress\": " << h.address << ", \"MapMode\": " << int{h.mapMode}
-        << ", \"Map\": " << JsonTextString(MapName(h))
-        << ", \"Speed\": " << JsonTextString(SpeedName(h))
-        << ", \"CartridgeType\": " << int{h.cartridgeType}
-        << ", \"Chips\": " << JsonTextString(ChipsName(h)) << ", \"Ram\": " << Flag(HasRam(h))
-        << ", \"Battery\": " << Flag(HasBattery(h))
-        << ", \"MakerCode\": " << JsonOptionalBytes(h.makerCode)
-        << ", \"GameCode\": " << JsonOptionalBytes(h.gameCode) << ", \"ExpansionRamKbits\": ";
-    if (h.expansionRamKbits)
-        out << *h.expansionRamKbits;
-    else
-        out << "null";
-    out << ", \"Region\": " << JsonTextString(RegionName(h.region)) << '}';
+    Json cartridge = Json::object();
+    cartridge["HeaderAddress"] = h.address;
+    cartridge["MapMode"] = int{h.mapMode};
+    cartridge["Map"] = MapName(h);
+    cartridge["Speed"] = SpeedName(h);
+    cartridge["CartridgeType"] = int{h.cartridgeType};
+    cartridge["Chips"] = ChipsName(h);
+    cartridge["Ram"] = HasRam(h);
+    cartridge["Battery"] = HasBattery(h);
+    cartridge["MakerCode"] = OptionalBytes(h.makerCode);
+    cartridge["GameCode"] = OptionalBytes(h.gameCode);
+    cartridge["ExpansionRamKbits"] =
+        h.expansionRamKbits ? Json(*h.expansionRamKbits) : Json(nullptr);
+    cartridge["Region"] = RegionName(h.region);
+    return cartridge;
 }
 
-void WriteJsonDetails(std::ostream& out, const ImageDetails& details,
-                      const std::optional<DatMatch>& dat) {
-    out << ", \"Details\": {";
-    WriteJsonHashes(out, "Data", details.data, true);
-    out << ", ";
-    WriteJsonHashes(out, "File", details.file, false);
-    out << ", ";
-    WriteJsonCartridge(out, details.cartridge);
+Json DetailsJson(const ImageDetails& details, const std::optional<DatMatch>& dat) {
+    Json json = Json::object();
+    json["Data"] = HashesJson(details.data, true);
+    json["File"] = HashesJson(details.file, false);
+    json["Cartridge"] = CartridgeJson(details.cartridge);
 
     const HeaderOpinion& opinion = details.opinion;
-    out << ", \"Opinion\": {\"Map\": \"" << HeaderPlaceName(opinion.place) << "\", \"Scores\": {";
-    for (std::size_t i = 0; i < kHeaderPlaces.size(); ++i) {
-        out << (i == 0 ? "" : ", ") << '"' << HeaderPlaceName(kHeaderPlaces[i])
-            << "\": " << opinion.scores[i];
-    }
-    out << "}, \"AgreesWithAnalysis\": " << Flag(opinion.agreesWithAnalysis) << '}';
+    Json scores = Json::object();
+    for (std::size_t i = 0; i < kHeaderPlaces.size(); ++i)
+        scores[HeaderPlaceName(kHeaderPlaces[i])] = opinion.scores[i];
+    json["Opinion"] = {{"Map", HeaderPlaceName(opinion.place)},
+                       {"Scores", std::move(scores)},
+                       {"AgreesWithAnalysis", opinion.agreesWithAnalysis}};
 
     const ChecksumReport& checksum = details.checksum;
-    out << ", \"Checksum\": {\"Computed\": " << checksum.computed
-        << ", \"Header\": " << checksum.header << ", \"Complement\": " << checksum.complement
-        << ", \"Diagnosis\": [";
-    for (std::size_t i = 0; i < checksum.diagnosis.size(); ++i)
-        out << (i == 0 ? "\"" : ", \"") << DiagnosisCode(checksum.diagnosis[i]) << '"';
-    out << "], \"Explanation\": " << JsonTextString(checksum.explanation) << '}';
-
+    Json diagnosis = Json::array();
+    for (const ChecksumDiagnosis code : checksum.diagnosis)
+        diagnosis.push_back(DiagnosisCode(code));
+    json["Checksum"] = {{"Computed", checksum.computed},
+                        {"Header", checksum.header},
+                        {"Complement", checksum.complement},
+                        {"Diagnosis", std::move(diagnosis)},
+                        {"Explanation", checksum.explanation}};
     if (dat) {
-        out << ", \"Dat\": {\"Name\": "
-            << (dat->kind == DatMatchKind::None ? "null" : JsonTextString(dat->game))
-            << ", \"Match\": \"" << DatMatchCode(dat->kind) << "\"}";
+        json["Dat"] = {
+            {"Name", dat->kind == DatMatchKind::None ? Json(nullptr) : Text(dat->game)},
+            {"Match", DatMatchCode(dat->kind)}};
     }
-    out << '}';
+    return json;
 }
 
 void WriteJsonReport(std::ostream& out, const FileReport& report, const SNESImageInfo& info) {
-    out << "{\"File\": " << JsonTextString(report.file);
+    Json line = Json::object();
+    line["File"] = Text(report.file);
     if (report.error) {
-        out << ", \"Error\": " << JsonTextString(*report.error) << "}\n";
+        line["Error"] = Text(*report.error);
+        out << Dump(line) << '\n';
         return;
     }
     // A file that could not be read keeps its whole record, as the main window shows it, and
     // says why in "Error" as a failed analysis does.
     if (!report.readable)
-        out << ", \"Error\": " << JsonTextString(report.unreadable);
-    const auto flag = [](bool value) { return value ? "true" : "false"; };
-    out << ", \"Name\": " << JsonBytesString(info.Name)
-        << ", \"CopierBlocks\": " << info.CopierBlocks
-        << ", \"RomSizeMbits\": " << info.RomSizeMbits
-        << ", \"FileSizeBytes\": " << info.FileSizeBytes
-        << ", \"SramSizeKbits\": " << info.SramSizeKbits << ", \"HiRom\": " << flag(info.HiRom)
-        << ", \"CopierHeaderKnown\": " << flag(info.CopierHeaderKnown)
-        << ", \"CountryCode\": " << info.CountryCode << ", \"LicenseeCode\": " << info.LicenseeCode
-        << ", \"RomType\": " << info.RomType << ", \"Status\": " << info.Status
-        << ", \"FileFormat\": " << JsonBytesString(info.FileFormat)
-        << ", \"SwcMode0\": " << flag(info.SwcMode0)
-        << ", \"SwcSramMode21\": " << flag(info.SwcSramMode21)
-        << ", \"SwcDramMode21\": " << flag(info.SwcDramMode21)
-        << ", \"HeaderSize\": " << info.HeaderSize
-        << ", \"Errors\": " << JsonBytesString(info.Errors)
-        << ", \"Complement\": " << info.Complement << ", \"Checksum\": " << info.Checksum
-        << ", \"Version\": " << JsonNumber(info.Version)
-        << ", \"Trace\": " << JsonBytesString(report.trace);
+        line["Error"] = Text(report.unreadable);
+    line["Name"] = Bytes(info.Name);
+    line["CopierBlocks"] = info.CopierBlocks;
+    line["RomSizeMbits"] = info.RomSizeMbits;
+    line["FileSizeBytes"] = info.FileSizeBytes;
+    line["SramSizeKbits"] = info.SramSizeKbits;
+    line["HiRom"] = info.HiRom;
+    line["CopierHeaderKnown"] = info.CopierHeaderKnown;
+    line["CountryCode"] = info.CountryCode;
+    line["LicenseeCode"] = info.LicenseeCode;
+    line["RomType"] = info.RomType;
+    line["Status"] = info.Status;
+    line["FileFormat"] = Bytes(info.FileFormat);
+    line["SwcMode0"] = info.SwcMode0;
+    line["SwcSramMode21"] = info.SwcSramMode21;
+    line["SwcDramMode21"] = info.SwcDramMode21;
+    line["HeaderSize"] = info.HeaderSize;
+    line["Errors"] = Bytes(info.Errors);
+    line["Complement"] = info.Complement;
+    line["Checksum"] = info.Checksum;
+    line["Version"] = info.Version;
+    line["Trace"] = Bytes(report.trace);
     if (const auto& v = report.verification) {
         if (v->computed) {
-            out << ", \"ComputedChecksum\": " << *v->computed
-                << ", \"ChecksumMatches\": " << flag(*v->computed == info.Checksum);
+            line["ComputedChecksum"] = *v->computed;
+            line["ChecksumMatches"] = *v->computed == info.Checksum;
         } else {
-            out << ", \"VerifyError\": " << JsonTextString(v->error);
+            line["VerifyError"] = Text(v->error);
         }
     }
     if (report.details)
-        WriteJsonDetails(out, *report.details, report.dat);
+        line["Details"] = DetailsJson(*report.details, report.dat);
     else if (!report.detailsError.empty())
-        out << ", \"DetailsError\": " << JsonTextString(report.detailsError);
-    out << "}\n";
+        line["DetailsError"] = Text(report.detailsError);
+    out << Dump(line) << '\n';
 }
 
 Verification Verify(const std::string& path, const SNESImageInfo& info) {

@@ -115,14 +115,14 @@ TEST(QuilletFix, EachRepairReadsBackThroughQuilletInfo) {
          Homebrew(),
          {"--checksum"},
          {"set the checksum at 0x007FC0 (LoROM) to 0x"},
-         {"\"FileFormat\": \"Unheadered image (Raw copy)\"", "\"ChecksumMatches\": true",
-          "\"Diagnosis\": [\"matches\"]", "\"Status\": 2,"}},
+         {"\"FileFormat\":\"Unheadered image (Raw copy)\"", "\"ChecksumMatches\":true",
+          "\"Diagnosis\":[\"matches\"]", "\"Status\":2,"}},
         {"a Pro Fighter header off",
          Concatenate(ProFighterHeader(32, false), Homebrew()),
          {"--strip-header"},
          {"removed the 512-byte copier header (Profighter (FIG))"},
-         {"\"FileFormat\": \"Unheadered image (Raw copy)\"", "\"HeaderSize\": 0,",
-          "\"Data\": {\"Offset\": 0, \"Size\": 262144"}},
+         {"\"FileFormat\":\"Unheadered image (Raw copy)\"", "\"HeaderSize\":0,",
+          "\"Data\":{\"Offset\":0,\"Size\":262144"}},
         {"all three",
          Concatenate(UnknownCopierHeader(), Homebrew(512 * 1024, kHiRomArea, 0x21)),
          {"--add-header=SWC", "--checksum", "--strip-header"},
@@ -131,8 +131,8 @@ TEST(QuilletFix, EachRepairReadsBackThroughQuilletInfo) {
           "added a Super Wild Card header: 64 blocks of 8 KiB, mode byte 0x3C (HiROM, mode 21, "
           "no SRAM)",
           "note: The analysis now reads the image as HiROM, not as LoROM."},
-         {"\"FileFormat\": \"Super Wild Card (SWC)\"", "\"ChecksumMatches\": true",
-          "\"SwcSramMode21\": true, \"SwcDramMode21\": true", "\"Status\": 1,"}},
+         {"\"FileFormat\":\"Super Wild Card (SWC)\"", "\"ChecksumMatches\":true",
+          "\"SwcSramMode21\":true,\"SwcDramMode21\":true", "\"Status\":1,"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -280,7 +280,7 @@ TEST(QuilletFix, NamesInAnyScriptAreReadAndWrittenAsGiven) {
     EXPECT_EQ(ReadAll(PathFromUtf8(pokemon)), image);
     EXPECT_EQ(ReadAll(PathFromUtf8(japan)), ReadAll(PathFromUtf8(fixed)));
     EXPECT_NE(ReadAll(PathFromUtf8(fixed)), image);
-    EXPECT_TRUE(Has(InfoJson(fixed), "\"ChecksumMatches\": true")) << InfoJson(fixed);
+    EXPECT_TRUE(Has(InfoJson(fixed), "\"ChecksumMatches\":true")) << InfoJson(fixed);
 }
 
 TEST(QuilletFix, SeveralFilesInPlaceGoOnPastOneThatIsRefused) {
@@ -293,8 +293,8 @@ TEST(QuilletFix, SeveralFilesInPlaceGoOnPastOneThatIsRefused) {
     EXPECT_TRUE(run.err.starts_with("quillet-fix: " + b + ": no internal header: ")) << run.err;
     EXPECT_TRUE(Has(run.out, a + ": rewritten in place\n"));
     EXPECT_TRUE(Has(run.out, c + ": rewritten in place\n"));
-    EXPECT_TRUE(Has(InfoJson(a), "\"ChecksumMatches\": true"));
-    EXPECT_TRUE(Has(InfoJson(c), "\"ChecksumMatches\": true"));
+    EXPECT_TRUE(Has(InfoJson(a), "\"ChecksumMatches\":true"));
+    EXPECT_TRUE(Has(InfoJson(c), "\"ChecksumMatches\":true"));
     EXPECT_EQ(ReadAll(b), MakeRomData(600));
 }
 

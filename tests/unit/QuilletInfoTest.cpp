@@ -2,7 +2,6 @@
 
 #include "base/Utf8.h"
 #include "cli/CommandLine.h"
-#include "cli/JsonText.h"
 #include "rom/Digests.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
@@ -37,6 +36,17 @@ ToolRun Info(std::vector<std::string> arguments) {
     return {status, out.str(), err.str()};
 }
 
+using Json = nlohmann::ordered_json;
+
+// The JSON line `index` of a tool's output.
+Json Line(const std::string& out, std::size_t index = 0) {
+    std::istringstream lines(out);
+    std::string line;
+    for (std::size_t i = 0; i <= index; ++i)
+        std::getline(lines, line);
+    return Json::parse(line);
+}
+
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -67,7 +77,7 @@ TEST(QuilletInfo, TextReportOfTheDemoImageAndVerifyOfADamagedOne) {
     image[5000] ^= 0x40;
     const ToolRun damaged = Info({"--verify", "--json", folder.Write("damaged.smc", image)});
     EXPECT_EQ(damaged.status, 0);
-    EXPECT_TRUE(damaged.out.ends_with(", \"ChecksumMatches\": false}\n"));
+    EXPECT_EQ(Line(damaged.out)["ChecksumMatches"], false);
 }
 
 TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileInNameOrder) {
@@ -82,16 +92,22 @@ TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileInNameOrder) {
     const ToolRun run = Info({"--json", folder.Path().string()});
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(std::ranges::count(run.out, '\n'), 2) << run.out;
-    const std::string second = run.out.substr(run.out.find('\n') + 1);
-    EXPECT_TRUE(second.starts_with("{\"File\": " + JsonTextString(raw) +
-                                   ", \"Name\": \"A\\\"B\\\\\u00E9\\u0000 "))
-        << second;
+    const Json second = Line(run.out, 1);
+    EXPECT_EQ(second["File"], raw);
+    EXPECT_EQ(second["Name"].get<std::string>().substr(0, 7), std::string("A\"B\\\u00E9\0 ", 7));
     // The raw image's record still holds the Super Wild Card fields of the one before it.
-    EXPECT_TRUE(Has(second, ", \"CopierBlocks\": 1911, \"RomSizeMbits\": "));
-    EXPECT_TRUE(Has(second, ", \"Status\": 2, \"FileFormat\": \"Unheadered image (Raw copy)\", "
-                            "\"SwcMode0\": true, \"SwcSramMode21\": true, \"SwcDramMode21\": true, "
-                            "\"HeaderSize\": 0, \"Errors\": \"No header -- Raw Image\\r\\n\", "));
-    EXPECT_TRUE(Has(second, ", \"Version\": 1.03, \"Trace\": \"Complement LoROM: "));
+    EXPECT_EQ(second["CopierBlocks"], 1911);
+    EXPECT_EQ(second["Status"], 2);
+    EXPECT_EQ(second["FileFormat"], "Unheadered image (Raw copy)");
+    EXPECT_EQ(second["SwcMode0"], true);
+    EXPECT_EQ(second["SwcDramMode21"], true);
+    EXPECT_EQ(second["HeaderSize"], 0);
+    EXPECT_EQ(second["Errors"], "No header -- Raw Image\r\n");
+    EXPECT_EQ(second["Version"], 1.03);
+    EXPECT_TRUE(second["Trace"].get<std::string>().starts_with("Complement LoROM: "));
+    // In the order the record has them, the file first.
+    EXPECT_EQ(second.begin().key(), "File");
+    EXPECT_EQ(std::next(second.begin()).key(), "Name");
 }
 
 TEST(QuilletInfo, FailuresAreReportedAndTheNextFileGoesOn) {
@@ -100,19 +116,19 @@ TEST(QuilletInfo, FailuresAreReportedAndTheNextFileGoesOn) {
     const std::string huge = (folder.Path() / "huge.bin").string();
     { std::ofstream{huge}; }
     std::filesystem::resize_file(huge, 268435456); // sparse: no checksums, so the size decides
-    const std::string cannotOpen = JsonTextString("Cannot open file " + missing + ": ");
+    const std::string cannotOpen = "Cannot open file " + missing + ": ";
 
     const ToolRun json = Info({"--json", missing, huge, folder.Write("good.smc", DemoImage())});
     EXPECT_EQ(json.status, 1);
     ASSERT_EQ(std::ranges::count(json.out, '\n'), 3) << json.out;
-    EXPECT_TRUE(Has(json.out, "\"Status\": 3, \"FileFormat\": \"\""));
     // The record a file that cannot be read leaves, with the reason where a failure has it.
-    EXPECT_TRUE(json.out.starts_with("{\"File\": " + JsonTextString(missing) +
-                                     ", \"Error\": " + cannotOpen.substr(0, cannotOpen.size() - 1)))
-        << json.out;
-    EXPECT_TRUE(Has(json.out, "\"Errors\": " + cannotOpen.substr(0, cannotOpen.size() - 1)));
-    EXPECT_TRUE(Has(json.out, "{\"File\": " + JsonTextString(huge) +
-                                  ", \"Error\": \"Integer overflow\"}\n{\"File\": "));
+    const Json unreadable = Line(json.out, 0);
+    EXPECT_EQ(unreadable["File"], missing);
+    EXPECT_TRUE(unreadable["Error"].get<std::string>().starts_with(cannotOpen)) << json.out;
+    EXPECT_TRUE(unreadable["Errors"].get<std::string>().starts_with(cannotOpen));
+    EXPECT_EQ(unreadable["Status"], 3);
+    EXPECT_EQ(unreadable["FileFormat"], "");
+    EXPECT_EQ(Line(json.out, 1), (Json{{"File", huge}, {"Error", "Integer overflow"}}));
 
     const ToolRun text = Info({"--trace", missing, huge});
     EXPECT_EQ(text.status, 1);
@@ -144,16 +160,21 @@ TEST(QuilletInfo, DetailsComeAfterTheUnchangedReport) {
         const std::string common = plain.out.substr(0, plain.out.size() - 2);
         EXPECT_TRUE(details.out.starts_with(common)) << details.out;
     }
-    const std::string json = Info({"--json", "--details", demo}).out;
-    EXPECT_TRUE(Has(json, ", \"Details\": {\"Data\": {\"Offset\": 512, \"Size\": 1048576, "
-                          "\"CRC32\": \""));
-    EXPECT_TRUE(Has(json, "\"Cartridge\": {\"HeaderAddress\": 32704, \"MapMode\": 32, "
-                          "\"Map\": \"LoROM\", \"Speed\": \"SlowROM\", \"CartridgeType\": 2, "
-                          "\"Chips\": \"\", \"Ram\": true, \"Battery\": true, \"MakerCode\": \""));
-    EXPECT_TRUE(Has(json, "\"Opinion\": {\"Map\": \"LoROM\", \"Scores\": {\"LoROM\": "));
-    EXPECT_TRUE(Has(json, "\"AgreesWithAnalysis\": true}, \"Checksum\": {\"Computed\": "));
-    EXPECT_TRUE(json.ends_with("\"Diagnosis\": [\"matches\"], \"Explanation\": \"The checksum "
-                               "in the header matches the data.\"}}}\n"));
+    const Json json = Line(Info({"--json", "--details", demo}).out)["Details"];
+    EXPECT_EQ(json["Data"]["Offset"], 512);
+    EXPECT_EQ(json["Data"]["Size"], 1048576);
+    EXPECT_EQ(json["Data"]["CRC32"].get<std::string>().size(), 8u);
+    const Json& cartridge = json["Cartridge"];
+    EXPECT_EQ(cartridge["HeaderAddress"], 32704);
+    EXPECT_EQ(cartridge["MapMode"], 32);
+    EXPECT_EQ(cartridge["Map"], "LoROM");
+    EXPECT_EQ(cartridge["Speed"], "SlowROM");
+    EXPECT_EQ(cartridge["Chips"], "");
+    EXPECT_EQ(cartridge["Battery"], true);
+    EXPECT_EQ(json["Opinion"]["Map"], "LoROM");
+    EXPECT_EQ(json["Opinion"]["AgreesWithAnalysis"], true);
+    EXPECT_EQ(json["Checksum"]["Diagnosis"], Json::array({"matches"}));
+    EXPECT_EQ(json["Checksum"]["Explanation"], "The checksum in the header matches the data.");
 }
 
 TEST(QuilletInfo, FoldersWithDetailsInNameOrderWithTheRecordCarried) {
@@ -204,8 +225,8 @@ TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
         folder.Write("bad.dat", std::vector<std::uint8_t>(dat.begin(), dat.end() - 3));
 
     const ToolRun json = Info({"--json", "--dat", good, demo});
-    EXPECT_TRUE(json.out.ends_with(", \"Dat\": {\"Name\": \"Demo & Co (World)\", \"Match\": "
-                                   "\"sha1\"}}}\n"))
+    EXPECT_EQ(Line(json.out)["Details"]["Dat"],
+              (Json{{"Name", "Demo & Co (World)"}, {"Match", "sha1"}}))
         << json.out;
     const ToolRun text =
         Info({"--dat=" + good, demo, folder.Write("other.sfc", MakeRomData(8192))});
@@ -236,7 +257,9 @@ TEST(QuilletInfo, NamesFromStrangersReachTheTerminalEscaped) {
         << text.out;
     EXPECT_EQ(text.out.find('\x1B'), std::string::npos);
     const ToolRun json = Info({"--json", "--dat", datPath, demo});
-    EXPECT_TRUE(Has(json.out, "\"Name\": \"Demo\\u001B]0;owned\\u0007 ")) << json.out;
+    // Escaped in JSON, all of it ASCII: a terminal sees no control character.
+    EXPECT_TRUE(Has(json.out, "\"Name\":\"Demo\\u001b]0;owned\\u0007 \\u009b2J \\u30c7\"")) << json.out;
+    EXPECT_TRUE(std::ranges::all_of(json.out, [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); }));
 
     EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2"),
               "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2");
@@ -339,10 +362,11 @@ TEST(QuilletInfo, EveryJsonLineIsJsonThatReadsBackToTheBytes) {
               "Demo \xE3\x83\x87 \x1B \"&");
 }
 
-TEST(JsonText, InvalidUtf8BytesBecomeCodePointsAndValidUtf8Stays) {
-    EXPECT_EQ(JsonTextString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
-    EXPECT_EQ(JsonTextString("caf\xE9"), "\"caf\xC3\xA9\"");
-    EXPECT_EQ(JsonTextString("\xED\xA0\x80"), "\"\xC3\xAD\xC2\xA0\xC2\x80\""); // no surrogates
+TEST(Utf8, InvalidUtf8BytesBecomeCodePointsAndValidUtf8Stays) {
+    EXPECT_EQ(TextAsUtf8("caf\xC3\xA9 \xF0\x9D\x84\x9E"), "caf\xC3\xA9 \xF0\x9D\x84\x9E");
+    EXPECT_EQ(TextAsUtf8("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(TextAsUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80"); // no surrogates
+    EXPECT_EQ(TextAsUtf8("\xE3\x83"), "\xC3\xA3\xC2\x83");              // cut short
 }
 
 } // namespace
