@@ -172,7 +172,11 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
         const std::vector<std::uint8_t> image = ReadImage(path);
         if (options.patching.patch) {
             patched = ApplyPatchFile(options.patching, image);
-            result = RepairImage(patched->image, options.request);
+            const RepairRequest& r = options.request;
+            if (r.fillChecksum || r.stripCopierHeader || r.addSwcHeader)
+                result = RepairImage(patched->image, r);
+            else
+                result.image = std::move(patched->image);
             result.changed = !std::ranges::equal(result.image, image);
         } else {
             result = RepairImage(image, options.request);

@@ -30,7 +30,7 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_
     return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
 }
 
-std::string At(std::size_t position) {
+std::string At(std::uint64_t position) {
     return FormatDecimal(static_cast<std::int64_t>(position));
 }
 
@@ -59,7 +59,7 @@ public:
     std::span<const std::uint8_t> Bytes(std::uint64_t count) {
         if (count > Left())
             Truncated();
-        const std::span<const std::uint8_t> bytes = patch_.subspan(at_, count);
+        const std::span<const std::uint8_t> bytes = patch_.subspan(at_, static_cast<std::size_t>(count));
         at_ += static_cast<std::size_t>(count);
         return bytes;
     }

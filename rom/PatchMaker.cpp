@@ -25,10 +25,13 @@ constexpr std::uint64_t kTargetCopy = 3;
 constexpr std::uint64_t kShortestCopy = 6;
 // A run from the same offset this long is taken without looking for a longer one elsewhere.
 constexpr std::uint64_t kGoodSourceRead = 32;
-// Matches are looked for only where the next few bytes occur in the source at all: a bit per
-// hash of each window of that many bytes.
-constexpr std::size_t kWindow = 6;
-constexpr unsigned kFilterBits = 25;
+// Matches are looked for only where the next few bytes may occur in the source: a bit per
+// hash of every fourth window of that many bytes, so that the bits stay few enough to be
+// cached. A match of seven bytes or more holds one of those windows in its first bytes.
+constexpr std::size_t kWindow = 4;
+constexpr std::size_t kWindowStep = 4;
+constexpr unsigned kFilterBits = 23;
+static_assert(kWindow + kWindowStep - 1 == 7);
 
 void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -72,7 +75,7 @@ std::size_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::size
 std::uint32_t WindowHash(const std::uint8_t* bytes) {
     std::uint64_t word = 0;
     std::memcpy(&word, bytes, kWindow);
-    return static_cast<std::uint32_t>((word * 0x9E3779B97F4A7C15ull) >> (64 - kFilterBits));
+    return static_cast<std::uint32_t>(((word + 1) * 0x9E3779B97F4A7C15ull) >> (64 - kFilterBits));
 }
 
 // The longest match of a target's bytes anywhere in the source, through the source's suffix
@@ -86,7 +89,7 @@ public:
         if (!source.empty() &&
             divsufsort(source.data(), suffixes_.data(), static_cast<saidx_t>(source.size())) != 0)
             throw EPatchRefused("cannot sort the original's suffixes");
-        for (std::size_t i = 0; i + kWindow <= source.size(); ++i)
+        for (std::size_t i = 0; i + kWindow <= source.size(); i += kWindowStep)
             seen_[WindowHash(source.data() + i)] = true;
     }
 
@@ -96,7 +99,7 @@ public:
     };
 
     Match Longest(std::span<const std::uint8_t> wanted) const {
-        if (source_.empty() || wanted.size() < kWindow || !seen_[WindowHash(wanted.data())])
+        if (source_.empty() || !MaySeeMatch(wanted))
             return {};
         // Binary search for where `wanted` sorts among the suffixes; the longest match is
         // beside that place.
@@ -123,6 +126,14 @@ public:
     }
 
 private:
+    bool MaySeeMatch(std::span<const std::uint8_t> wanted) const {
+        for (std::size_t i = 0; i < kWindowStep && i + kWindow <= wanted.size(); ++i) {
+            if (seen_[WindowHash(wanted.data() + i)])
+                return true;
+        }
+        return false;
+    }
+
     std::span<const std::uint8_t> source_;
     std::vector<saidx_t> suffixes_;
     std::vector<bool> seen_;
