@@ -25,13 +25,13 @@ constexpr std::uint64_t kTargetCopy = 3;
 constexpr std::uint64_t kShortestCopy = 6;
 // A run from the same offset this long is taken without looking for a longer one elsewhere.
 constexpr std::uint64_t kGoodSourceRead = 32;
-// Matches are looked for only where the next few bytes may occur in the source: a bit per
-// hash of every fourth window of that many bytes, so that the bits stay few enough to be
-// cached. A match of seven bytes or more holds one of those windows in its first bytes.
+// Matches are looked for only where the next bytes may occur in the source: a bit per hash
+// of every fourth window of four bytes, so that the bits stay few enough to be cached. A match
+// of eleven bytes or more holds two such windows one after the other in its first bytes, and
+// asking for both keeps the searches that find nothing rare.
 constexpr std::size_t kWindow = 4;
 constexpr std::size_t kWindowStep = 4;
 constexpr unsigned kFilterBits = 23;
-static_assert(kWindow + kWindowStep - 1 == 7);
 
 void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -127,8 +127,10 @@ public:
 
 private:
     bool MaySeeMatch(std::span<const std::uint8_t> wanted) const {
-        for (std::size_t i = 0; i < kWindowStep && i + kWindow <= wanted.size(); ++i) {
-            if (seen_[WindowHash(wanted.data() + i)])
+        for (std::size_t i = 0; i < kWindowStep && i + kWindowStep + kWindow <= wanted.size();
+             ++i) {
+            if (seen_[WindowHash(wanted.data() + i)] &&
+                seen_[WindowHash(wanted.data() + i + kWindowStep)])
                 return true;
         }
         return false;
