@@ -59,7 +59,8 @@ public:
     std::span<const std::uint8_t> Bytes(std::uint64_t count) {
         if (count > Left())
             Truncated();
-        const std::span<const std::uint8_t> bytes = patch_.subspan(at_, static_cast<std::size_t>(count));
+        const std::span<const std::uint8_t> bytes =
+            patch_.subspan(at_, static_cast<std::size_t>(count));
         at_ += static_cast<std::size_t>(count);
         return bytes;
     }
@@ -173,8 +174,7 @@ std::vector<std::uint8_t> ApplyUps(const CheckedPatch& header, std::span<const s
     const std::uint64_t targetSize = header.targetSize;
     std::vector<std::uint8_t> target(static_cast<std::size_t>(targetSize));
     // Beyond its end the source reads as zeros.
-    std::memcpy(target.data(), source.data(),
-                static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), targetSize)));
+    std::copy_n(source.begin(), std::min<std::uint64_t>(source.size(), targetSize), target.begin());
     PatchReader reader(patch, header.bodyAt, header.bodyEnd, "UPS");
     std::uint64_t at = 0;
     while (!reader.AtEnd()) {
@@ -282,11 +282,11 @@ std::vector<std::uint8_t> ApplyIps(const IpsPatch& ips, std::span<const std::uin
     if (result.size() < ips.WrittenEnd())
         result.resize(static_cast<std::size_t>(ips.WrittenEnd()));
     for (const IpsRecord& record : ips.records) {
-        std::uint8_t* to = result.data() + record.offset;
+        const auto to = result.begin() + record.offset;
         if (record.runByte)
-            std::memset(to, *record.runByte, record.length);
+            std::fill_n(to, record.length, *record.runByte);
         else
-            std::memcpy(to, patch.data() + record.dataAt, record.length);
+            std::copy_n(patch.begin() + record.dataAt, record.length, to);
     }
     result.resize(static_cast<std::size_t>(size));
     return result;
