@@ -2,6 +2,7 @@
 
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
+#include "cli/PatchCommand.h"
 #include "rom/ImageRepair.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@ constexpr const char* kTool = "quillet-fix";
 
 constexpr const char* kHelpBefore =
     "Usage: quillet-fix [OPTION]... FILE...\n"
+    "  or:  quillet-fix --make-patch ORIGINAL -o PATCH FILE\n"
     "Repairs SNES cartridge images: fills in the internal header's checksum, removes a copier\n"
     "header or adds a Super Wild Card one. Without -o or --in-place nothing is written, and\n"
     "the changes are only shown.\n"
@@ -33,6 +35,8 @@ constexpr const char* kHelpAfter =
     "  quillet-fix --checksum -o fixed.sfc homebrew.sfc\n"
     "  quillet-fix --strip-header --in-place game.smc\n"
     "  quillet-fix --dry-run --checksum --add-header swc game.sfc\n"
+    "  quillet-fix --patch translation.bps -o translated.sfc game.smc\n"
+    "  quillet-fix --make-patch game.sfc -o hack.bps hack.sfc\n"
     "\n"
     "Exit status: 0 when every file was repaired or needed nothing, 1 when any was refused\n"
     "or could not be written, 2 for a wrong command line.\n";
@@ -43,6 +47,7 @@ struct Options {
     bool inPlace = false;
     bool force = false;
     bool dryRun = false;
+    PatchOptions patching;
     std::vector<std::string> files;
 
     bool Writes() const { return (output || inPlace) && !dryRun; }
@@ -98,6 +103,60 @@ const CommandLine<Options>& FixCommandLine() {
                       "bits set from the data and its memory map; with --strip-header\n"
                       "it replaces the copier header there is",
               .apply = TakeAddHeader},
+            O{.names = {"--patch"},
+              .value = "PATCH",
+              .help = "apply an IPS, BPS or UPS patch (found by its content) first. A\n"
+                      "BPS or UPS patch goes where its source CRC32 matches: the file,\n"
+                      "or the data without the copier header, which then goes back in\n"
+                      "front with its blocks count updated. An IPS patch goes where the\n"
+                      "result's internal checksum matches, else to the file as it is",
+              .apply =
+                  [](Options& options, const std::string&, const std::string& patch) {
+                      if (patch.empty())
+                          return std::string("--patch needs the name of the patch file");
+                      options.patching.patch = patch;
+                      return std::string();
+                  }},
+            O{.names = {"--patch-file"},
+              .help = "apply the patch to the file as it is",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.patching.way = PatchWay::File;
+                      return std::string();
+                  }},
+            O{.names = {"--patch-data"},
+              .help = "apply the patch to the data without the copier header",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.patching.way = PatchWay::Data;
+                      return std::string();
+                  }},
+            O{.names = {"--make-patch"},
+              .value = "ORIGINAL",
+              .help = "write to -o PATCH a patch that turns ORIGINAL into FILE. It\n"
+                      "describes their data without copier headers, which is what\n"
+                      "today's patches expect",
+              .apply =
+                  [](Options& options, const std::string&, const std::string& original) {
+                      if (original.empty())
+                          return std::string("--make-patch needs the name of the original image");
+                      options.patching.makeFrom = original;
+                      return std::string();
+                  }},
+            O{.names = {"--format"},
+              .value = "bps|ips",
+              .help = "the format --make-patch writes: bps (the default) or ips, which\n"
+                      "cannot describe files over 16 MiB",
+              .apply =
+                  [](Options& options, const std::string&, const std::string& kind) {
+                      if (kind == "bps")
+                          options.patching.format = PatchFormat::Bps;
+                      else if (kind == "ips")
+                          options.patching.format = PatchFormat::Ips;
+                      else
+                          return "cannot make a patch of format '" + kind + "': bps or ips";
+                      return std::string();
+                  }},
             O{.names = {"-o", "--output"},
               .value = "FILE",
               .help = "write the result to FILE (for one input file)",
@@ -209,9 +268,23 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
     }
 
     RepairResult result;
+    std::optional<PatchOutcome> patched;
     try {
         const std::vector<std::uint8_t> image = ReadImage(path);
-        result = RepairImage(image, options.request);
+        if (options.patching.patch) {
+            patched = ApplyPatchFile(options.patching, image);
+            const RepairRequest& r = options.request;
+            if (r.fillChecksum || r.stripCopierHeader || r.addSwcHeader)
+                result = RepairImage(patched->image, r);
+            else
+                result.image = std::move(patched->image);
+            result.changed = !std::ranges::equal(result.image, image);
+        } else {
+            result = RepairImage(image, options.request);
+        }
+    } catch (const EPatchRefused& refusal) {
+        err << kTool << ": " << path << ": " << refusal.Message() << '\n';
+        return false;
     } catch (const ERepairRefused& refusal) {
         err << kTool << ": " << path << ": " << refusal.Message();
         if (refusal.Reason() == RepairRefusal::HasCopierHeader)
@@ -223,8 +296,17 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
         return false;
     }
 
+    // What the patch did comes before the repairs made to its result.
+    const auto describe = [&](bool made) {
+        std::vector<std::string> lines;
+        if (patched)
+            lines = DescribePatchLines(*patched, made);
+        for (std::string& line : DescribeChanges(result, made))
+            lines.push_back(std::move(line));
+        return lines;
+    };
     if (!options.Writes()) {
-        for (const std::string& line : DescribeChanges(result, false))
+        for (const std::string& line : describe(false))
             out << path << ": " << line << '\n';
         out << path << ": nothing written"
             << (options.dryRun ? " (--dry-run)"
@@ -250,7 +332,7 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
             return false;
         }
     }
-    for (const std::string& line : DescribeChanges(result, true))
+    for (const std::string& line : describe(true))
         out << path << ": " << line << '\n';
     if (rewrite && held && held->LinkCount() > 1) {
         out << path << ": note: " << target << " has " << held->LinkCount()
@@ -273,7 +355,12 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
     if (!ReadCommandLine(FixCommandLine(), arguments, options, options.files, out, err, exitStatus))
         return std::nullopt;
     const RepairRequest& r = options.request;
-    if (!r.fillChecksum && !r.stripCopierHeader && !r.addSwcHeader)
+    const bool repairs = r.fillChecksum || r.stripCopierHeader || r.addSwcHeader;
+    if (const auto problem =
+            PatchOptionsProblem(options.patching, repairs, options.output.has_value(),
+                                options.inPlace, options.files.size()))
+        return usageError(*problem);
+    if (!repairs && !options.patching.patch && !options.patching.makeFrom)
         return usageError("nothing to do: give --checksum, --strip-header or --add-header swc");
     if (options.files.empty())
         return usageError("no image file given");
@@ -296,6 +383,17 @@ int RunQuilletFix(std::span<const std::string> arguments, std::ostream& out, std
     const std::optional<Options> options = ParseArguments(arguments, out, err, exitStatus);
     if (!options)
         return exitStatus;
+    if (options->patching.makeFrom) {
+        std::ostringstream patchOut;
+        std::ostringstream patchErr;
+        exitStatus = MakePatchCommand(
+            {*options->patching.makeFrom, options->files.front(), *options->output,
+             options->patching.format.value_or(PatchFormat::Bps), options->force, options->dryRun},
+            patchOut, patchErr, files);
+        out << TerminalText(patchOut.str()) << std::flush;
+        err << TerminalText(patchErr.str()) << std::flush;
+        return exitStatus;
+    }
     for (const std::string& file : options->files) {
         // File names may hold anything: what is said of each file is shown safely.
         std::ostringstream fileOut;

@@ -74,4 +74,13 @@ Digests DigestSet::Finish() {
     return {texts[0], texts[1], texts[2], texts[3]};
 }
 
+std::uint32_t Crc32Of(std::span<const std::uint8_t> bytes) {
+    InitialiseLibgcrypt();
+    unsigned char digest[4] = {};
+    gcry_md_hash_buffer(GCRY_MD_CRC32, digest, bytes.data(), bytes.size());
+    // Most significant byte first, as Finish writes it.
+    return std::uint32_t{digest[0]} << 24 | std::uint32_t{digest[1]} << 16 |
+           std::uint32_t{digest[2]} << 8 | std::uint32_t{digest[3]};
+}
+
 } // namespace quillet

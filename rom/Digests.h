@@ -36,4 +36,8 @@ private:
     bool finished_ = false;
 };
 
+// The zlib CRC32 of `bytes` alone, which patch formats store as a number: cheaper than a whole
+// DigestSet where no other hash is wanted.
+std::uint32_t Crc32Of(std::span<const std::uint8_t> bytes);
+
 } // namespace quillet

@@ -1,0 +1,48 @@
+// quillet-fix's patches: applying one before the repairs, and making one.
+#pragma once
+
+#include "cli/SafeWrite.h"
+#include "rom/PatchApply.h"
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+struct PatchOptions {
+    std::optional<std::string> patch;    // --patch
+    PatchWay way = PatchWay::Choose;     // --patch-file, --patch-data
+    std::optional<std::string> makeFrom; // --make-patch ORIGINAL
+    std::optional<PatchFormat> format;   // --format
+};
+
+// Checks the patch options against the rest of the command line; the problem for a usage
+// error, or empty.
+std::optional<std::string> PatchOptionsProblem(const PatchOptions& patching, bool repairs,
+                                               bool hasOutput, bool inPlace, std::size_t fileCount);
+
+// Reads and applies the patch to `image`. Throws EPatchRefused, or Exception when the patch
+// cannot be read.
+PatchOutcome ApplyPatchFile(const PatchOptions& patching, std::span<const std::uint8_t> image);
+
+// The lines that say what the patch did or would do, notes included.
+std::vector<std::string> DescribePatchLines(const PatchOutcome& outcome, bool made);
+
+// --make-patch: writes a patch that turns `original` into `file` to `output`, or says what it
+// would write. Returns the exit status.
+struct MakePatchRequest {
+    std::string original;
+    std::string file;
+    std::string output;
+    PatchFormat format = PatchFormat::Bps;
+    bool force = false;
+    bool dryRun = false;
+};
+int MakePatchCommand(const MakePatchRequest& request, std::ostream& out, std::ostream& err,
+                     FileLayer& files);
+
+} // namespace quillet
