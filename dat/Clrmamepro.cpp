@@ -108,6 +108,17 @@ std::string Line(std::uint64_t line) {
     return "line " + FormatDecimal(static_cast<std::int64_t>(line));
 }
 
+// A word or string as a message quotes it: the start of it, where a file of any bytes may make
+// it as long as the file.
+std::string Short(const std::string& text) {
+    constexpr std::size_t kLongest = 60;
+    return text.size() <= kLongest ? text : text.substr(0, kLongest) + "...";
+}
+
+std::string Quote(const std::string& text) {
+    return "\"" + Short(text) + "\"";
+}
+
 std::string Describe(const Token& token) {
     switch (token.kind) {
     case TokenKind::Open:
@@ -115,9 +126,9 @@ std::string Describe(const Token& token) {
     case TokenKind::Close:
         return "')'";
     case TokenKind::Word:
-        return "\"" + token.text + "\"";
+        return Quote(token.text);
     case TokenKind::Quoted:
-        return "the quoted string \"" + token.text + "\"";
+        return "the quoted string " + Quote(token.text);
     case TokenKind::End:
         break;
     }
@@ -163,15 +174,16 @@ private:
     void Open(const Block& block) {
         const Token open = tokens_.Next();
         if (open.kind != TokenKind::Open)
-            throw DatProblem{open.line,
-                             "'(' expected after \"" + block.kind + "\", found " + Describe(open)};
+            throw DatProblem{open.line, "'(' expected after " + Quote(block.kind) + ", found " +
+                                            Describe(open)};
     }
 
     [[noreturn]] void Unclosed(const Block& block, const Token& found) const {
         if (found.kind == TokenKind::End)
             throw DatProblem{found.line, "')' expected, but the file ends inside the " +
-                                             block.kind + " of " + Line(block.line) + ": cut off?"};
-        throw DatProblem{found.line, "')' expected to close the " + block.kind + " of " +
+                                             Short(block.kind) + " of " + Line(block.line) +
+                                             ": cut off?"};
+        throw DatProblem{found.line, "')' expected to close the " + Short(block.kind) + " of " +
                                          Line(block.line) + " before " + Describe(found)};
     }
 
@@ -183,8 +195,9 @@ private:
         if (token.kind == TokenKind::End)
             Unclosed(block, token);
         if (token.kind != TokenKind::Word)
-            throw DatProblem{token.line, "a field name expected in the " + block.kind + " of " +
-                                             Line(block.line) + ", found " + Describe(token)};
+            throw DatProblem{token.line, "a field name expected in the " + Short(block.kind) +
+                                             " of " + Line(block.line) + ", found " +
+                                             Describe(token)};
         if (tokens_.Peek().kind == TokenKind::Open && IsTopBlock(token.text))
             Unclosed(block, token);
         return token;
@@ -194,8 +207,8 @@ private:
     DatField Value(const Token& field) {
         Token value = tokens_.Next();
         if (value.kind != TokenKind::Word && value.kind != TokenKind::Quoted)
-            throw DatProblem{value.line, "a value expected after \"" + field.text + "\", found " +
-                                             Describe(value)};
+            throw DatProblem{value.line, "a value expected after " + Quote(field.text) +
+                                             ", found " + Describe(value)};
         return {std::move(value.text), value.line};
     }
 
