@@ -1,5 +1,7 @@
 #include "dat/DatFile.h"
 
+#include "base/Utf8.h"
+
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -321,6 +323,11 @@ std::vector<std::uint8_t> Bytes(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
+// A path as a folder's listing gives it: with the system's separators.
+std::string Listed(const std::string& path) {
+    return Utf8FromPath(PathFromUtf8(path).make_preferred());
+}
+
 TEST(Dat, FilesAreReadByContentAndFoldersWithTheirSubfolders) {
     testing::TempFolder folder;
     const std::string xmlNamedDat = folder.Write("xml.dat", Bytes(kDat));
@@ -342,7 +349,7 @@ TEST(Dat, FilesAreReadByContentAndFoldersWithTheirSubfolders) {
     folder.Write("dats/game.sfc", std::vector<std::uint8_t>(4096, 0xEA)); // an image
     DatCollection dats;
     EXPECT_EQ(dats.LoadFolder((folder.Path() / "dats").string()), 3u);
-    EXPECT_EQ(dats.Sources(), (std::vector<std::string>{top, odd, nested}));
+    EXPECT_EQ(dats.Sources(), (std::vector<std::string>{Listed(top), Listed(odd), Listed(nested)}));
     EXPECT_EQ(dats.Roms().size(), 2u + 1u + 4u);
 
     // A file named as a DAT file must be one.
@@ -352,7 +359,7 @@ TEST(Dat, FilesAreReadByContentAndFoldersWithTheirSubfolders) {
         again.LoadFolder((folder.Path() / "dats").string());
         ADD_FAILURE() << "a broken .dat file was left out";
     } catch (const EDatError& failure) {
-        EXPECT_TRUE(failure.Message().starts_with("DAT file " + broken +
+        EXPECT_TRUE(failure.Message().starts_with("DAT file " + Listed(broken) +
                                                   ": looks like a clrmamepro DAT, but line 1: "))
             << failure.Message();
     }

@@ -260,6 +260,11 @@ std::string DemoClrmamepro(const std::string& game, bool sha256, const std::stri
            " )\n)\n";
 }
 
+// A path as a folder's listing gives it: with the system's separators.
+std::string Listed(const std::string& path) {
+    return Utf8FromPath(PathFromUtf8(path).make_preferred());
+}
+
 TEST(QuilletInfo, DatFoldersClrmameproTextAndBadDumpsInBothOutputs) {
     testing::TempFolder folder;
     const std::string demo = folder.Write("demo.smc", DemoImage());
@@ -270,8 +275,8 @@ TEST(QuilletInfo, DatFoldersClrmameproTextAndBadDumpsInBothOutputs) {
     // Both know the data; the first in name order wins, and here it has only the SHA-1, but
     // the SHA-256 of the other is stronger.
     write("dats/a-sha1.xml", DemoClrmamepro("By SHA-1", false, ""));
-    const std::string sha256 =
-        write("dats/no-intro/snes.dat", DemoClrmamepro("Demo (World) [b]", true, "flags baddump"));
+    const std::string sha256 = Listed(
+        write("dats/no-intro/snes.dat", DemoClrmamepro("Demo (World) [b]", true, "flags baddump")));
     write("dats/readme.txt", "Not a DAT file.\n");
     const std::string dats = (folder.Path() / "dats").string();
 
@@ -317,7 +322,7 @@ TEST(QuilletInfo, UnreadableDatsSayWhatTheyLookLikeAndStopTheRun) {
     const std::string truncated = write("cut.dat", cut.substr(0, cut.size() - 2));
     const std::string neither = write("notes.xml", "Just some notes.\n");
     std::filesystem::create_directories(folder.Path() / "bad" / "sub");
-    const std::string nested = write("bad/sub/cut.xml", cut.substr(0, cut.size() - 2));
+    const std::string nested = Listed(write("bad/sub/cut.xml", cut.substr(0, cut.size() - 2)));
     std::filesystem::create_directories(folder.Path() / "none");
     write("none/readme.txt", "Nothing here.\n");
     const struct {
