@@ -91,8 +91,9 @@ const CommandLine<Options>& InfoCommandLine() {
               .apply = Switch(&Options::details)},
             O{.names = {"--dat"},
               .value = "FILE",
-              .help = "look the ROM data up in a Logiqx XML DAT file, as No-Intro publishes them;\n"
-                      "may be given more than once, and implies --details",
+              .help = "look the ROM data up in a DAT file, Logiqx XML or clrmamepro text, as\n"
+                      "No-Intro publishes them, or in every DAT file in a directory and its\n"
+                      "subdirectories; may be given more than once, and implies --details",
               .apply = TakeDat},
             HelpOption<Options>(),
             VersionOption<Options>(),
@@ -306,9 +307,14 @@ Json DetailsJson(const ImageDetails& details, const std::optional<DatMatch>& dat
                         {"Diagnosis", std::move(diagnosis)},
                         {"Explanation", checksum.explanation}};
     if (dat) {
-        json["Dat"] = {
-            {"Name", dat->kind == DatMatchKind::None ? Json(nullptr) : Text(dat->game)},
-            {"Match", DatMatchCode(dat->kind)}};
+        const bool none = dat->kind == DatMatchKind::None;
+        json["Dat"] = {{"Name", none ? Json(nullptr) : Text(dat->game)},
+                       {"Match", DatMatchCode(dat->kind)},
+                       {"Rom", none ? Json(nullptr) : Text(dat->rom)},
+                       {"Source", none ? Json(nullptr) : Text(dat->source)},
+                       {"Status", none           ? Json(nullptr)
+                                  : dat->badDump ? Json("baddump")
+                                                 : Json("good")}};
     }
     return json;
 }
@@ -564,7 +570,11 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
     DatCollection dats;
     for (const std::string& dat : options->dats) {
         try {
-            dats.Load(dat);
+            std::error_code error;
+            if (!std::filesystem::is_directory(PathFromUtf8(dat), error))
+                dats.Load(dat);
+            else if (dats.LoadFolder(dat) == 0)
+                throw EDatError("no DAT files in directory " + dat);
         } catch (const EDatError& failure) {
             err << kTool << ": " << TerminalText(failure.Message()) << '\n';
             return kExitUsage;

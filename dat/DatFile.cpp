@@ -2,10 +2,13 @@
 
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
+#include "base/Utf8.h"
+#include "dat/RomFields.h"
 #include "dat/XmlElements.h"
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <new>
 
 namespace quillet {
@@ -13,13 +16,9 @@ namespace quillet {
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 20;
+// Enough of a file's start to tell its format, whatever white space comes first.
+constexpr std::size_t kSniffSize = 4096;
 constexpr const char* kTooLarge = "too large to hold in memory";
-
-// Thrown inside the walk; the caller adds the file's name.
-struct Problem {
-    std::uint64_t line;
-    std::string reason;
-};
 
 const std::string* Attribute(const XmlElementStart& element, std::string_view name) {
     for (const XmlAttribute& attribute : element.attributes) {
@@ -29,15 +28,32 @@ const std::string* Attribute(const XmlElementStart& element, std::string_view na
     return nullptr;
 }
 
-bool AllOf(const std::string& text, int (*test)(int)) {
-    return std::all_of(text.begin(), text.end(),
-                       [test](char c) { return test(static_cast<unsigned char>(c)) != 0; });
+// Plain ASCII tests, inlined: the locale's functions cost more than the rest of a ROM's
+// checks, thousands of times per file.
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+template <typename Test> bool AllOf(const std::string& text, Test test) {
+    return std::all_of(text.begin(), text.end(), test);
 }
 
 std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     return text;
+}
+
+std::optional<DatField> Field(const XmlElementStart& element, std::string_view name) {
+    if (const std::string* value = Attribute(element, name))
+        return DatField{*value, element.line};
+    return std::nullopt;
 }
 
 // Builds the ROM list from the element starts of a Logiqx document.
@@ -46,66 +62,148 @@ public:
     void Element(const XmlElementStart& element) {
         if (element.depth == 0) {
             if (seenRoot_)
-                throw Problem{element.line, "a second root element <" + element.name + ">"};
+                throw DatProblem{element.line, "a second root element <" + element.name + ">"};
             seenRoot_ = true;
             if (element.name != "datafile")
-                throw Problem{element.line, "not a Logiqx DAT file: the root element is <" +
-                                                element.name + ">, not <datafile>"};
+                throw DatProblem{element.line,
+                                 "the root element is <" + element.name + ">, not <datafile>"};
         } else if (element.depth == 1) {
             inGame_ = element.name == "game" || element.name == "machine";
             if (inGame_) {
                 const std::string* name = Attribute(element, "name");
                 if (name == nullptr)
-                    throw Problem{element.line, "a <" + element.name + "> without a name"};
+                    throw DatProblem{element.line, "a <" + element.name + "> without a name"};
                 game_ = *name;
             }
         } else if (element.depth == 2 && inGame_ && element.name == "rom") {
-            roms_.push_back(Rom(element));
+            RawRom raw;
+            raw.line = element.line;
+            if (const std::string* name = Attribute(element, "name"))
+                raw.name = *name;
+            raw.size = Field(element, "size");
+            raw.crc = Field(element, "crc");
+            raw.sha1 = Field(element, "sha1");
+            raw.sha256 = Field(element, "sha256");
+            const std::string* status = Attribute(element, "status");
+            raw.badDump = status != nullptr && *status == "baddump";
+            roms_.push_back(MakeRom(raw, game_));
         }
     }
 
     std::vector<DatRom> Take() { return std::move(roms_); }
 
 private:
-    DatRom Rom(const XmlElementStart& element) const {
-        DatRom rom;
-        rom.game = game_;
-        const std::string* name = Attribute(element, "name");
-        rom.name = name != nullptr ? *name : "";
-        const auto bad = [&](const char* what, const std::string& value) {
-            return Problem{element.line, "ROM \"" + rom.name + "\" of \"" + game_ + "\" has " +
-                                             what + " \"" + value + "\""};
-        };
-        if (const std::string* size = Attribute(element, "size")) {
-            if (size->empty() || size->size() > 19 || !AllOf(*size, std::isdigit))
-                throw bad("a malformed size", *size);
-            rom.size = std::stoull(*size);
-        }
-        if (const std::string* crc = Attribute(element, "crc")) {
-            if (crc->empty() || crc->size() > 8 || !AllOf(*crc, std::isxdigit))
-                throw bad("a malformed crc", *crc);
-            rom.crc32 = std::string(8 - crc->size(), '0') + Lower(*crc);
-        }
-        if (const std::string* sha1 = Attribute(element, "sha1")) {
-            if (sha1->size() != 40 || !AllOf(*sha1, std::isxdigit))
-                throw bad("a malformed sha1", *sha1);
-            rom.sha1 = Lower(*sha1);
-        }
-        return rom;
-    }
-
     bool seenRoot_ = false;
     bool inGame_ = false;
     std::string game_;
     std::vector<DatRom> roms_;
 };
 
-std::string Where(const std::string& name, std::uint64_t line) {
-    return "DAT file " + name + ": " +
-           (line > 0 ? "line " + FormatDecimal(static_cast<std::int64_t>(line)) + ": " : "");
+std::vector<DatRom> ReadLogiqxRoms(std::string_view document) {
+    DatBuilder builder;
+    try {
+        ReadXmlElements(std::span(document.data(), document.size()),
+                        [&](const XmlElementStart& element) { builder.Element(element); });
+    } catch (const EXmlError& failure) {
+        throw DatProblem{failure.Line(), failure.Message()};
+    }
+    return builder.Take();
+}
+
+const char* FormatName(DatFormat format) {
+    return format == DatFormat::LogiqxXml ? "a Logiqx XML DAT" : "a clrmamepro DAT";
+}
+
+std::string Where(const std::string& name) {
+    return "DAT file " + name + ": ";
+}
+
+std::string Failure(const std::string& name, DatFormat format, const DatProblem& problem) {
+    return Where(name) + "looks like " + FormatName(format) + ", but " +
+           (problem.line > 0
+                ? "line " + FormatDecimal(static_cast<std::int64_t>(problem.line)) + ": "
+                : "") +
+           problem.reason;
+}
+
+bool IsWordChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
+}
+
+bool NamedLikeDat(const std::filesystem::path& path) {
+    const std::string extension = Lower(Utf8FromPath(path.extension()));
+    return extension == ".dat" || extension == ".xml";
+}
+
+// The format the file's start looks like; Unknown also when it cannot be read.
+DatFormat SniffFile(const std::string& path) {
+    try {
+        FileSource file(path);
+        std::string start(
+            static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kSniffSize)), '\0');
+        start.resize(
+            file.ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(start.data()), start.size())));
+        return DetectDatFormat(start);
+    } catch (const Exception&) {
+        return DatFormat::Unknown;
+    }
 }
 
 } // namespace
+
+DatRom MakeRom(const RawRom& raw, const std::string& game) {
+    DatRom rom;
+    rom.game = game;
+    rom.name = raw.name;
+    rom.badDump = raw.badDump;
+    const auto bad = [&](const char* what, const DatField& field) {
+        return DatProblem{field.line, "ROM \"" + rom.name + "\" of \"" + game + "\" has " + what +
+                                          " \"" + field.value + "\""};
+    };
+    if (const auto& size = raw.size) {
+        if (size->value.empty() || size->value.size() > 19 || !AllOf(size->value, IsDigit))
+            throw bad("a malformed size", *size);
+        rom.size = std::stoull(size->value);
+    }
+    if (const auto& crc = raw.crc) {
+        if (crc->value.empty() || crc->value.size() > 8 || !AllOf(crc->value, IsHexDigit))
+            throw bad("a malformed crc", *crc);
+        rom.crc32 = std::string(8 - crc->value.size(), '0') + Lower(crc->value);
+    }
+    if (const auto& sha1 = raw.sha1) {
+        if (sha1->value.size() != 40 || !AllOf(sha1->value, IsHexDigit))
+            throw bad("a malformed sha1", *sha1);
+        rom.sha1 = Lower(sha1->value);
+    }
+    if (const auto& sha256 = raw.sha256) {
+        if (sha256->value.size() != 64 || !AllOf(sha256->value, IsHexDigit))
+            throw bad("a malformed sha256", *sha256);
+        rom.sha256 = Lower(sha256->value);
+    }
+    return rom;
+}
+
+DatFormat DetectDatFormat(std::string_view start) {
+    // A byte-order mark of UTF-16 says XML: the text format is 8-bit only.
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF"))
+        return DatFormat::LogiqxXml;
+    if (start.starts_with("\xEF\xBB\xBF"))
+        start.remove_prefix(3);
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t at = 0;
+    while (at < start.size() && space(start[at]))
+        ++at;
+    if (at < start.size() && start[at] == '<')
+        return DatFormat::LogiqxXml;
+    const std::size_t word = at;
+    while (at < start.size() && IsWordChar(start[at]))
+        ++at;
+    if (at == word)
+        return DatFormat::Unknown;
+    while (at < start.size() && space(start[at]))
+        ++at;
+    return at < start.size() && start[at] == '(' ? DatFormat::Clrmamepro : DatFormat::Unknown;
+}
 
 void DatCollection::Load(const std::string& path, const DatProgress& progress) {
     std::string document;
@@ -113,7 +211,7 @@ void DatCollection::Load(const std::string& path, const DatProgress& progress) {
         FileSource file(path);
         const std::uint64_t total = file.Size();
         if (total > document.max_size())
-            throw EDatError("DAT file " + path + ": too large");
+            throw EDatError(Where(path) + "too large");
         document.resize(static_cast<std::size_t>(total));
         std::uint64_t done = 0;
         while (done < total) {
@@ -122,7 +220,7 @@ void DatCollection::Load(const std::string& path, const DatProgress& progress) {
             const std::size_t got = file.ReadAt(
                 done, std::span(reinterpret_cast<std::uint8_t*>(document.data()) + done, wanted));
             if (got == 0)
-                throw EDatError("DAT file " + path + ": it shrank while it was read");
+                throw EDatError(Where(path) + "it shrank while it was read");
             done += got;
             if (progress)
                 progress(done, total);
@@ -130,33 +228,76 @@ void DatCollection::Load(const std::string& path, const DatProgress& progress) {
     } catch (const EStreamError& failure) {
         throw EDatError("Cannot read DAT file: " + failure.Message());
     } catch (const std::bad_alloc&) {
-        throw EDatError(Where(path, 0) + kTooLarge);
+        throw EDatError(Where(path) + kTooLarge);
     }
     LoadDocument(path, document);
     if (progress && document.empty())
         progress(0, 0);
 }
 
+std::size_t DatCollection::LoadFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    std::error_code error;
+    fs::recursive_directory_iterator entries(PathFromUtf8(folder), error);
+    for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
+        std::error_code typeError;
+        if (entries->is_regular_file(typeError))
+            files.push_back(entries->path());
+    }
+    if (error)
+        throw EDatError("Cannot list DAT folder " + folder + ": " + error.message());
+    std::sort(files.begin(), files.end());
+
+    std::size_t loaded = 0;
+    for (const fs::path& file : files) {
+        const std::string path = Utf8FromPath(file);
+        if (NamedLikeDat(file)) {
+            Load(path);
+        } else {
+            if (SniffFile(path) == DatFormat::Unknown)
+                continue;
+            // Named otherwise, a file that only starts like a DAT file is some other text.
+            try {
+                Load(path);
+            } catch (const EDatError&) {
+                continue;
+            }
+        }
+        ++loaded;
+    }
+    return loaded;
+}
+
 void DatCollection::LoadDocument(const std::string& name, std::string_view document) {
-    DatBuilder builder;
+    if (document.empty())
+        throw EDatError(Where(name) + "the file is empty");
+    const DatFormat format = DetectDatFormat(document);
+    if (format == DatFormat::Unknown)
+        throw EDatError(Where(name) + "neither a Logiqx XML nor a clrmamepro DAT");
+    std::vector<DatRom> roms;
     try {
-        ReadXmlElements(std::span(document.data(), document.size()),
-                        [&](const XmlElementStart& element) { builder.Element(element); });
-    } catch (const EXmlError& failure) {
-        throw EDatError(Where(name, failure.Line()) + failure.Message());
-    } catch (const Problem& problem) {
-        throw EDatError(Where(name, problem.line) + problem.reason);
+        roms = format == DatFormat::LogiqxXml ? ReadLogiqxRoms(document)
+                                              : ReadClrmameproRoms(document);
+    } catch (const DatProblem& problem) {
+        throw EDatError(Failure(name, format, problem));
     } catch (const std::bad_alloc&) {
-        throw EDatError(Where(name, 0) + kTooLarge);
+        throw EDatError(Where(name) + kTooLarge);
     }
 
     const std::size_t before = roms_.size();
+    const std::size_t sourcesBefore = sources_.size();
     try {
-        for (DatRom& rom : builder.Take()) {
+        sources_.push_back(name);
+        for (DatRom& rom : roms) {
             const std::size_t index = roms_.size();
+            rom.source = sourcesBefore;
             roms_.push_back(std::move(rom));
             const DatRom& added = roms_.back();
-            if (!added.sha1.empty())
+            // Each ROM by the strongest hash it has: one with a SHA-1 never matches a CRC alone.
+            if (!added.sha256.empty())
+                bySha256_.try_emplace(added.sha256, index);
+            else if (!added.sha1.empty())
                 bySha1_.try_emplace(added.sha1, index);
             else if (!added.crc32.empty())
                 byCrc32AndSize_.try_emplace(added.crc32 + ":" + std::to_string(added.size), index);
@@ -164,28 +305,41 @@ void DatCollection::LoadDocument(const std::string& name, std::string_view docum
     } catch (const std::bad_alloc&) {
         // The collection goes back to what it was: nothing of this file stays.
         roms_.resize(before);
-        std::erase_if(bySha1_, [&](const auto& entry) { return entry.second >= before; });
-        std::erase_if(byCrc32AndSize_, [&](const auto& entry) { return entry.second >= before; });
-        throw EDatError(Where(name, 0) + kTooLarge);
+        sources_.resize(sourcesBefore);
+        const auto added = [&](const auto& entry) { return entry.second >= before; };
+        std::erase_if(bySha256_, added);
+        std::erase_if(bySha1_, added);
+        std::erase_if(byCrc32AndSize_, added);
+        throw EDatError(Where(name) + kTooLarge);
     }
 }
 
-std::optional<DatHit> DatCollection::Find(std::string_view sha1, std::string_view crc32,
-                                          std::uint64_t size) const {
+std::optional<DatHit> DatCollection::Find(std::string_view sha256, std::string_view sha1,
+                                          std::string_view crc32, std::uint64_t size) const {
+    const auto hit = [&](std::size_t index, DatKey key) {
+        const DatRom& rom = roms_[index];
+        return DatHit{rom.game, rom.name, sources_[rom.source], key, rom.badDump};
+    };
+    if (const auto found = bySha256_.find(std::string(sha256)); found != bySha256_.end())
+        return hit(found->second, DatKey::Sha256);
     if (const auto found = bySha1_.find(std::string(sha1)); found != bySha1_.end())
-        return DatHit{roms_[found->second].game, DatKey::Sha1};
+        return hit(found->second, DatKey::Sha1);
     const std::string key = std::string(crc32) + ":" + std::to_string(size);
     if (const auto found = byCrc32AndSize_.find(key); found != byCrc32AndSize_.end())
-        return DatHit{roms_[found->second].game, DatKey::Crc32AndSize};
+        return hit(found->second, DatKey::Crc32AndSize);
     return std::nullopt;
 }
 
 DatMatch MatchInDats(const DatCollection& dats, const ImageDetails& details) {
+    const Digests& digests = details.data.digests;
     const std::optional<DatHit> hit =
-        dats.Find(details.data.digests.sha1, details.data.digests.crc32, details.data.size);
+        dats.Find(digests.sha256, digests.sha1, digests.crc32, details.data.size);
     if (!hit)
         return {};
-    return {hit->key == DatKey::Sha1 ? DatMatchKind::Sha1 : DatMatchKind::Crc32AndSize, hit->game};
+    const DatMatchKind kind = hit->key == DatKey::Sha256 ? DatMatchKind::Sha256
+                              : hit->key == DatKey::Sha1 ? DatMatchKind::Sha1
+                                                         : DatMatchKind::Crc32AndSize;
+    return {kind, hit->game, hit->rom, hit->source, hit->badDump};
 }
 
 } // namespace quillet

@@ -1,5 +1,6 @@
-// DAT files in the Logiqx XML format that No-Intro and others publish: games, each with the
-// ROM files that make it up and their sizes and hashes.
+// DAT files as No-Intro and others publish them, in Logiqx XML or in clrmamepro's text format:
+// games, each with the ROM files that make it up and their sizes and hashes. The format is
+// told from the content, never from the file's name.
 #pragma once
 
 #include "base/Exceptions.h"
@@ -15,12 +16,17 @@
 
 namespace quillet {
 
-// A DAT file that cannot be read or is not a well-formed Logiqx DAT file. The message names
-// the file, the line where the parser can tell it, and the reason.
+// A DAT file that cannot be read or is not a well-formed DAT file. The message names the
+// file, the format it looks like, the line where the parser can tell it, and the reason.
 class EDatError : public Exception {
 public:
     using Exception::Exception;
 };
+
+enum class DatFormat { Unknown, LogiqxXml, Clrmamepro };
+
+// The format the start of a document looks like: markup, or a word opening a block.
+DatFormat DetectDatFormat(std::string_view start);
 
 struct DatRom {
     std::string game; // the name of the game the ROM belongs to
@@ -28,13 +34,19 @@ struct DatRom {
     std::uint64_t size = 0;
     std::string crc32; // lower-case hexadecimal, empty when the DAT file gives none
     std::string sha1;
+    std::string sha256;
+    bool badDump = false;   // the DAT file knows the dump is bad
+    std::size_t source = 0; // index into DatCollection::Sources()
 };
 
-enum class DatKey { Sha1, Crc32AndSize };
+enum class DatKey { Sha256, Sha1, Crc32AndSize };
 
 struct DatHit {
     std::string game;
-    DatKey key;
+    std::string rom;
+    std::string source; // the DAT file's name as it was loaded
+    DatKey key = DatKey::Sha1;
+    bool badDump = false;
 };
 
 // Bytes of the file done and in all; called at least once per MiB read, and at the end.
@@ -46,18 +58,27 @@ public:
     // then.
     void Load(const std::string& path, const DatProgress& progress = {});
 
+    // Adds every DAT file in `folder` and its subfolders, in name order, and returns how many.
+    // Files named *.dat or *.xml must be DAT files; others are taken when their content is a
+    // DAT file's and left out otherwise. Throws EDatError.
+    std::size_t LoadFolder(const std::string& folder);
+
     // Adds the ROMs of a document already in memory; `name` stands for it in messages.
     void LoadDocument(const std::string& name, std::string_view document);
 
-    // The game whose ROM has these hashes: by SHA-1 where the DAT file gives one, else by
-    // CRC32 and size. Files loaded first win where several know the same data.
-    std::optional<DatHit> Find(std::string_view sha1, std::string_view crc32,
-                               std::uint64_t size) const;
+    // The game whose ROM has these hashes: by the strongest hash each ROM of the DAT files
+    // gives, SHA-256, then SHA-1, else CRC32 and size. Files loaded first win where several
+    // know the same data.
+    std::optional<DatHit> Find(std::string_view sha256, std::string_view sha1,
+                               std::string_view crc32, std::uint64_t size) const;
 
     const std::vector<DatRom>& Roms() const { return roms_; }
+    const std::vector<std::string>& Sources() const { return sources_; }
 
 private:
     std::vector<DatRom> roms_;
+    std::vector<std::string> sources_;
+    std::unordered_map<std::string, std::size_t> bySha256_;
     std::unordered_map<std::string, std::size_t> bySha1_;
     std::unordered_map<std::string, std::size_t> byCrc32AndSize_;
 };

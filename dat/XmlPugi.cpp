@@ -67,10 +67,10 @@ void ReadXmlElements(std::span<const char> document,
     // DAT files are UTF-8; a byte-order mark or declaration saying otherwise is honoured.
     const pugi::xml_parse_result result =
         xml.load_buffer(document.data(), document.size(), pugi::parse_default, pugi::encoding_auto);
-    // Plain text, a clrmamepro DAT or a ROM image mostly parse as character data without any
-    // element; pugixml's offset is then the end of the file, no help to anyone.
+    // A declaration or comments without any element; pugixml's offset is then the end of the
+    // file, no help to anyone.
     if (result.status == pugi::status_no_document_element)
-        throw EXmlError("no root element: not an XML document", 0);
+        throw EXmlError("the document has no root element", 0);
     LineCounter lines(document);
     // A file cut off inside an element fails at its end, where an end tag "mismatches".
     const auto rest = document.subspan(std::min<std::size_t>(

@@ -89,16 +89,30 @@ DetailGroup Checksum(const ChecksumReport& checksum) {
              {"Explanation", checksum.explanation}}};
 }
 
-DetailGroup Dat(const DatMatch& match) {
-    switch (match.kind) {
+const char* MatchedBy(DatMatchKind kind) {
+    switch (kind) {
+    case DatMatchKind::Sha256:
+        return "SHA-256";
     case DatMatchKind::Sha1:
-        return {"Dat", {{"Game", match.game}, {"Match", "verified by SHA-1"}}};
+        return "SHA-1";
     case DatMatchKind::Crc32AndSize:
-        return {"Dat", {{"Game", match.game}, {"Match", "verified by CRC32 and size"}}};
+        return "CRC32 and size";
     case DatMatchKind::None:
         break;
     }
-    return {"Dat", {{"Game", "(unknown)"}, {"Match", "not in the DAT files"}}};
+    return "";
+}
+
+DetailGroup Dat(const DatMatch& match) {
+    if (match.kind == DatMatchKind::None)
+        return {"Dat", {{"Game", "(unknown)"}, {"Match", "not in the DAT files"}}};
+    const std::string by = MatchedBy(match.kind);
+    return {"Dat",
+            {{"Game", match.game},
+             {"Match",
+              match.badDump ? "matches a known bad dump (by " + by + ")" : "verified by " + by},
+             {"Rom", match.rom},
+             {"Source", match.source}}};
 }
 
 } // namespace
@@ -107,6 +121,8 @@ const char* DatMatchCode(DatMatchKind kind) {
     switch (kind) {
     case DatMatchKind::None:
         return "none";
+    case DatMatchKind::Sha256:
+        return "sha256";
     case DatMatchKind::Sha1:
         return "sha1";
     case DatMatchKind::Crc32AndSize:

@@ -53,14 +53,17 @@ struct ImageDetails {
 namespace quillet {
 
 // How DAT files know the image's data, for the front ends to show.
-enum class DatMatchKind { None, Sha1, Crc32AndSize };
+enum class DatMatchKind { None, Sha1, Crc32AndSize, Sha256 };
 
 struct DatMatch {
     DatMatchKind kind = DatMatchKind::None;
-    std::string game; // empty when none matched
+    std::string game;     // empty when none matched
+    std::string rom;      // the ROM's file name in the DAT file
+    std::string source;   // the DAT file's name, as it was given or found
+    bool badDump = false; // the DAT file lists the data as a known bad dump
 };
 
-// "none", "sha1" or "crc32+size".
+// "none", "sha256", "sha1" or "crc32+size".
 const char* DatMatchCode(DatMatchKind kind);
 
 } // namespace quillet

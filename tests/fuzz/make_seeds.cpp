@@ -67,5 +67,24 @@ int main(int argc, char** argv) {
     const std::string text = "clrmamepro (\n\tname \"Seed\"\n)\n\ngame (\n\tname \"A\"\n\trom ( "
                              "name \"a.sfc\" size 32768 crc 0BADF00D )\n)\n";
     Write(details / "clrmamepro.dat", Bytes(text.begin(), text.end()));
+
+    // The text reader's own seeds: the layout RetroArch ships, and one with every oddity the
+    // format allows.
+    const fs::path datText = fs::path(argv[1]) / "dat-text";
+    fs::create_directories(datText);
+    const std::string libretro =
+        "clrmamepro (\n\tname \"Nintendo - Super Nintendo Entertainment System\"\n\tversion "
+        "\"20240101\"\n)\n\ngame (\n\tname \"A (USA)\"\n\tregion \"USA\"\n\tserial \"SNS-A\"\n"
+        "\trom ( name \"A (USA).sfc\" size 524288 crc B19ED489 md5 "
+        "CDD3C8C37322978CA8669B34BC89C804 sha1 6B47BB75D16514B6A476AA0C73A683A2A4C18765 )\n)\n\n"
+        "game (\n\tname \"B (Japan) [b]\"\n\trom ( name \"B.sfc\" size 1024 crc 0000abcd sha1 "
+        "1111111111111111111111111111111111111111 sha256 "
+        "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA flags baddump )\n)\n";
+    Write(datText / "libretro.dat", Bytes(libretro.begin(), libretro.end()));
+    const std::string odd =
+        "resource(name bios rom(name b size 1 crc 2))\r\nmachine ( driver ( status good ( x ) ) "
+        "rom ( sha1 2222222222222222222222222222222222222222 name \"a \\\"q\\\" \\\\ \\x\" size 16 "
+        "crc 1f ) name \"M\" year 1990 )\n";
+    Write(datText / "odd.dat", Bytes(odd.begin(), odd.end()));
     return 0;
 }

@@ -225,8 +225,11 @@ TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
         folder.Write("bad.dat", std::vector<std::uint8_t>(dat.begin(), dat.end() - 3));
 
     const ToolRun json = Info({"--json", "--dat", good, demo});
-    EXPECT_EQ(Line(json.out)["Details"]["Dat"],
-              (Json{{"Name", "Demo & Co (World)"}, {"Match", "sha1"}}))
+    EXPECT_EQ(Line(json.out)["Details"]["Dat"], (Json{{"Name", "Demo & Co (World)"},
+                                                      {"Match", "sha1"},
+                                                      {"Rom", "d.sfc"},
+                                                      {"Source", good},
+                                                      {"Status", "good"}}))
         << json.out;
     const ToolRun text =
         Info({"--dat=" + good, demo, folder.Write("other.sfc", MakeRomData(8192))});
@@ -240,6 +243,108 @@ TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
     EXPECT_TRUE(broken.out.empty());
     EXPECT_TRUE(Has(broken.err, "quillet-info: DAT file " + bad + ": ")) << broken.err;
     EXPECT_EQ(Info({demo, "--dat"}).status, 2);
+}
+
+// The demo image's data in clrmamepro text, by SHA-256 and SHA-1 (unless `sha256` is false),
+// with `flags` after the hashes.
+std::string DemoClrmamepro(const std::string& game, bool sha256, const std::string& flags) {
+    const auto image = DemoImage();
+    DigestSet digests;
+    digests.Update(std::span(image).subspan(512));
+    const Digests demo = digests.Finish();
+    std::string upper = demo.sha256;
+    std::ranges::transform(upper, upper.begin(), [](char c) { return std::toupper(c); });
+    return "clrmamepro (\n\tname \"Demo\"\n\tversion 1\n)\n\ngame (\n\tname \"" + game +
+           "\"\n\tregion \"World\"\n\trom ( name \"" + game + ".sfc\" size 1048576 crc " +
+           demo.crc32 + " sha1 " + demo.sha1 + (sha256 ? " sha256 " + upper : "") + " " + flags +
+           " )\n)\n";
+}
+
+// A path as a folder's listing gives it: with the system's separators.
+std::string Listed(const std::string& path) {
+    return Utf8FromPath(PathFromUtf8(path).make_preferred());
+}
+
+TEST(QuilletInfo, DatFoldersClrmameproTextAndBadDumpsInBothOutputs) {
+    testing::TempFolder folder;
+    const std::string demo = folder.Write("demo.smc", DemoImage());
+    std::filesystem::create_directories(folder.Path() / "dats" / "no-intro");
+    const auto write = [&](const std::string& name, const std::string& text) {
+        return folder.Write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    };
+    // Both know the data; the first in name order wins, and here it has only the SHA-1, but
+    // the SHA-256 of the other is stronger.
+    write("dats/a-sha1.xml", DemoClrmamepro("By SHA-1", false, ""));
+    const std::string sha256 = Listed(
+        write("dats/no-intro/snes.dat", DemoClrmamepro("Demo (World) [b]", true, "flags baddump")));
+    write("dats/readme.txt", "Not a DAT file.\n");
+    const std::string dats = (folder.Path() / "dats").string();
+
+    const ToolRun json = Info({"--json", "--dat", dats, demo});
+    EXPECT_EQ(json.status, 0) << json.err;
+    const Json dat = Line(json.out)["Details"]["Dat"];
+    EXPECT_EQ(dat, (Json{{"Name", "Demo (World) [b]"},
+                         {"Match", "sha256"},
+                         {"Rom", "Demo (World) [b].sfc"},
+                         {"Source", sha256},
+                         {"Status", "baddump"}}))
+        << json.out;
+
+    const ToolRun text = Info({"--dat", dats, demo});
+    EXPECT_TRUE(Has(text.out, "Dat:\n  Game:        Demo (World) [b]\n"
+                              "  Match:       matches a known bad dump (by SHA-256)\n"
+                              "  Rom:         Demo (World) [b].sfc\n"
+                              "  Source:      " +
+                                  sha256 + "\n"))
+        << text.out;
+
+    // A good dump known by SHA-1 only; an image no DAT file knows has nulls for the new fields.
+    const std::string good = write("good.dat", DemoClrmamepro("Demo (World)", false, ""));
+    const std::string other = folder.Write("other.sfc", MakeRomData(8192));
+    const ToolRun both = Info({"--json", "--dat", good, demo, other});
+    EXPECT_EQ(Line(both.out)["Details"]["Dat"]["Status"], "good");
+    EXPECT_EQ(Line(both.out)["Details"]["Dat"]["Match"], "sha1");
+    EXPECT_EQ(Line(both.out, 1)["Details"]["Dat"], (Json{{"Name", nullptr},
+                                                         {"Match", "none"},
+                                                         {"Rom", nullptr},
+                                                         {"Source", nullptr},
+                                                         {"Status", nullptr}}));
+    EXPECT_TRUE(Has(Info({"--dat", good, demo}).out, "  Match:       verified by SHA-1\n"));
+}
+
+TEST(QuilletInfo, UnreadableDatsSayWhatTheyLookLikeAndStopTheRun) {
+    testing::TempFolder folder;
+    const std::string demo = folder.Write("demo.smc", DemoImage());
+    const auto write = [&](const std::string& name, const std::string& text) {
+        return folder.Write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+    };
+    const std::string cut = DemoClrmamepro("Demo", true, "");
+    const std::string truncated = write("cut.dat", cut.substr(0, cut.size() - 2));
+    const std::string neither = write("notes.xml", "Just some notes.\n");
+    std::filesystem::create_directories(folder.Path() / "bad" / "sub");
+    const std::string nested = Listed(write("bad/sub/cut.xml", cut.substr(0, cut.size() - 2)));
+    std::filesystem::create_directories(folder.Path() / "none");
+    write("none/readme.txt", "Nothing here.\n");
+    const struct {
+        std::string dat;
+        std::string message;
+    } cases[] = {
+        {truncated, "quillet-info: DAT file " + truncated +
+                        ": looks like a clrmamepro DAT, but line 9: ')' expected, but the file "
+                        "ends inside the game of line 6: cut off?\n"},
+        {neither,
+         "quillet-info: DAT file " + neither + ": neither a Logiqx XML nor a clrmamepro DAT\n"},
+        {(folder.Path() / "bad").string(),
+         "quillet-info: DAT file " + nested + ": looks like a clrmamepro DAT, but line 9: "},
+        {(folder.Path() / "none").string(),
+         "quillet-info: no DAT files in directory " + (folder.Path() / "none").string() + "\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Info({"--dat", c.dat, demo});
+        EXPECT_EQ(run.status, 2) << c.dat;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_TRUE(run.err.starts_with(c.message)) << run.err;
+    }
 }
 
 TEST(QuilletInfo, NamesFromStrangersReachTheTerminalEscaped) {
@@ -258,8 +363,10 @@ TEST(QuilletInfo, NamesFromStrangersReachTheTerminalEscaped) {
     EXPECT_EQ(text.out.find('\x1B'), std::string::npos);
     const ToolRun json = Info({"--json", "--dat", datPath, demo});
     // Escaped in JSON, all of it ASCII: a terminal sees no control character.
-    EXPECT_TRUE(Has(json.out, "\"Name\":\"Demo\\u001b]0;owned\\u0007 \\u009b2J \\u30c7\"")) << json.out;
-    EXPECT_TRUE(std::ranges::all_of(json.out, [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); }));
+    EXPECT_TRUE(Has(json.out, "\"Name\":\"Demo\\u001b]0;owned\\u0007 \\u009b2J \\u30c7\""))
+        << json.out;
+    EXPECT_TRUE(
+        std::ranges::all_of(json.out, [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); }));
 
     EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2"),
               "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2");
@@ -366,7 +473,7 @@ TEST(Utf8, InvalidUtf8BytesBecomeCodePointsAndValidUtf8Stays) {
     EXPECT_EQ(TextAsUtf8("caf\xC3\xA9 \xF0\x9D\x84\x9E"), "caf\xC3\xA9 \xF0\x9D\x84\x9E");
     EXPECT_EQ(TextAsUtf8("caf\xE9"), "caf\xC3\xA9");
     EXPECT_EQ(TextAsUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80"); // no surrogates
-    EXPECT_EQ(TextAsUtf8("\xE3\x83"), "\xC3\xA3\xC2\x83");              // cut short
+    EXPECT_EQ(TextAsUtf8("\xE3\x83"), "\xC3\xA3\xC2\x83");             // cut short
 }
 
 } // namespace

@@ -207,7 +207,8 @@ TEST_F(Details, DatFilesAreKeptInTheirOwnSectionAndABrokenOneIsListedWithItsReas
     EXPECT_EQ(datDialog.lvFiles->Text(1, 1), ui::AnsiToWide(datFiles.Entries()[1].Status()));
     const std::string path = folder.Write("demo.smc", demo);
     Open(path);
-    EXPECT_EQ(Shown(), Expected(path, demo, DatMatch{DatMatchKind::Sha1, "Demo & Friends"}));
+    EXPECT_EQ(Shown(),
+              Expected(path, demo, DatMatch{DatMatchKind::Sha1, "Demo & Friends", "d.sfc", good}));
 
     // Removing files reads the list again, and the window follows.
     datDialog.lvFiles->SelectRow(0, true);
