@@ -3,6 +3,7 @@
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
 #include "cli/PatchCommand.h"
+#include "cli/RenameFromDat.h"
 #include "rom/ImageRepair.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@ constexpr const char* kTool = "quillet-fix";
 constexpr const char* kHelpBefore =
     "Usage: quillet-fix [OPTION]... FILE...\n"
     "  or:  quillet-fix --make-patch ORIGINAL -o PATCH FILE\n"
+    "  or:  quillet-fix --rename-from-dat DAT [--dry-run] PATH...\n"
     "Repairs SNES cartridge images: fills in the internal header's checksum, removes a copier\n"
     "header or adds a Super Wild Card one. Without -o or --in-place nothing is written, and\n"
     "the changes are only shown.\n"
@@ -35,6 +37,7 @@ constexpr const char* kHelpAfter =
     "  quillet-fix --checksum -o fixed.sfc homebrew.sfc\n"
     "  quillet-fix --strip-header --in-place game.smc\n"
     "  quillet-fix --dry-run --checksum --add-header swc game.sfc\n"
+    "  quillet-fix --rename-from-dat 'Nintendo - Super Nintendo Entertainment System.dat' roms/\n"
     "  quillet-fix --patch translation.bps -o translated.sfc game.smc\n"
     "  quillet-fix --make-patch game.sfc -o hack.bps hack.sfc\n"
     "\n"
@@ -48,6 +51,7 @@ struct Options {
     bool force = false;
     bool dryRun = false;
     PatchOptions patching;
+    std::vector<std::string> renameDats; // the DAT files whose names --rename-from-dat gives
     std::vector<std::string> files;
 
     bool Writes() const { return (output || inPlace) && !dryRun; }
@@ -155,6 +159,18 @@ const CommandLine<Options>& FixCommandLine() {
                           options.patching.format = PatchFormat::Ips;
                       else
                           return "cannot make a patch of format '" + kind + "': bps or ips";
+                      return std::string();
+                  }},
+            O{.names = {"--rename-from-dat"},
+              .value = "DAT",
+              .help = "rename each image whose data the DAT file (or a folder of them)\n"
+                      "knows to the ROM's name there, in its own folder; an image with a\n"
+                      "copier header keeps its extension. Give it again for more DATs",
+              .apply =
+                  [](Options& options, const std::string&, const std::string& dat) {
+                      if (dat.empty())
+                          return std::string("--rename-from-dat needs a DAT file");
+                      options.renameDats.push_back(dat);
                       return std::string();
                   }},
             O{.names = {"-o", "--output"},
@@ -356,6 +372,14 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
         return std::nullopt;
     const RepairRequest& r = options.request;
     const bool repairs = r.fillChecksum || r.stripCopierHeader || r.addSwcHeader;
+    if (!options.renameDats.empty()) {
+        if (repairs || options.patching.patch || options.patching.makeFrom || options.output ||
+            options.inPlace)
+            return usageError("--rename-from-dat renames files only: give it in a run of its own");
+        if (options.files.empty())
+            return usageError("no image file given");
+        return options;
+    }
     if (const auto problem =
             PatchOptionsProblem(options.patching, repairs, options.output.has_value(),
                                 options.inPlace, options.files.size()))
@@ -394,6 +418,9 @@ int RunQuilletFix(std::span<const std::string> arguments, std::ostream& out, std
         err << TerminalText(patchErr.str()) << std::flush;
         return exitStatus;
     }
+    if (!options->renameDats.empty())
+        return RenameFromDat({options->renameDats, options->files, options->dryRun}, out, err,
+                             files);
     for (const std::string& file : options->files) {
         // File names may hold anything: what is said of each file is shown safely.
         std::ostringstream fileOut;

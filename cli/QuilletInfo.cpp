@@ -3,6 +3,7 @@
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
+#include "cli/Operands.h"
 #include "dat/DatFile.h"
 #include "rom/DetailsDescription.h"
 #include "rom/ImageLoader.h"
@@ -434,10 +435,7 @@ Scan ScanImage(const std::string& path, const SNESImageInfo& info) {
     Scan scan;
     try {
         FileSource file(path);
-        std::vector<std::uint8_t> buffer(
-            static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kRomBufferSize)));
-        const LoadedImage image = LoadImageData(file, info, buffer);
-        scan.details = ScanLoadedImage(file, info, image, buffer);
+        scan.details = ReadImageDetails(file, info);
     } catch (const Exception& failure) {
         scan.error = failure.Message();
     } catch (const std::exception& failure) { // out of memory, say: this file fails, not the run
@@ -520,27 +518,6 @@ private:
     bool allSucceeded_ = true;
 };
 
-// The files a command-line operand stands for: itself, or a directory's files in name order.
-std::vector<std::string> ExpandOperand(const std::string& operand, std::string& problem) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path folder = PathFromUtf8(operand);
-    if (!fs::is_directory(folder, error))
-        return {operand};
-
-    std::vector<std::string> files;
-    fs::directory_iterator entries(folder, error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        std::error_code typeError;
-        if (entries->is_regular_file(typeError))
-            files.push_back(Utf8FromPath(entries->path()));
-    }
-    if (error)
-        problem = "cannot list directory " + operand + ": " + error.message();
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 std::optional<Options> ParseArguments(std::span<const std::string> arguments, std::ostream& out,
                                       std::ostream& err, int& exitStatus) {
     Options options;
@@ -568,17 +545,11 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
 
     // Every DAT file is read before any image, so a bad one stops the run with nothing done.
     DatCollection dats;
-    for (const std::string& dat : options->dats) {
-        try {
-            std::error_code error;
-            if (!std::filesystem::is_directory(PathFromUtf8(dat), error))
-                dats.Load(dat);
-            else if (dats.LoadFolder(dat) == 0)
-                throw EDatError("no DAT files in directory " + dat);
-        } catch (const EDatError& failure) {
-            err << kTool << ": " << TerminalText(failure.Message()) << '\n';
-            return kExitUsage;
-        }
+    try {
+        LoadDats(dats, options->dats);
+    } catch (const EDatError& failure) {
+        err << kTool << ": " << TerminalText(failure.Message()) << '\n';
+        return kExitUsage;
     }
 
     SNESImageInfo info; // carried from file to file, as the main window keeps one

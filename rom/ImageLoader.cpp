@@ -110,6 +110,13 @@ std::optional<ImageDetails> ScanLoadedImage(ByteSource& source, const SNESImageI
     return scanner.Finish(info);
 }
 
+ImageDetails ReadImageDetails(ByteSource& source, const SNESImageInfo& info) {
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), kRomBufferSize)));
+    const LoadedImage image = LoadImageData(source, info, buffer);
+    return *ScanLoadedImage(source, info, image, buffer);
+}
+
 DetailsComputation::DetailsComputation(std::unique_ptr<ByteSource> source,
                                        const SNESImageInfo& info, LoadedImage image,
                                        std::span<const std::uint8_t> buffer, Done done)

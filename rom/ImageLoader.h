@@ -51,6 +51,10 @@ std::optional<ImageDetails> ScanLoadedImage(ByteSource& source, const SNESImageI
                                             std::span<const std::uint8_t> buffer,
                                             std::stop_token stop = {});
 
+// Both steps at once, into a buffer of its own as large as the data that fits: the details of an
+// image for a front end that keeps no buffer.
+ImageDetails ReadImageDetails(ByteSource& source, const SNESImageInfo& info);
+
 // The details computed on a thread of their own. Destroying the computation stops it and waits
 // for its thread; `done` is then not called, or has returned. The buffer must stay unchanged
 // until then.
