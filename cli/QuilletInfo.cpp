@@ -3,6 +3,7 @@
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
+#include "cli/Audit.h"
 #include "cli/Operands.h"
 #include "dat/DatFile.h"
 #include "rom/DetailsDescription.h"
@@ -39,6 +40,8 @@ struct Options {
     bool trace = false;
     bool verify = false;
     bool details = false;
+    bool audit = false;
+    std::optional<std::string> report;
     std::vector<std::string> dats;
     std::vector<std::string> operands;
 };
@@ -54,9 +57,11 @@ constexpr const char* kHelpAfter =
     "Examples:\n"
     "  quillet-info --details game.sfc\n"
     "  quillet-info --json --dat 'Nintendo - Super Nintendo Entertainment System.dat' roms/\n"
+    "  quillet-info --audit --dat no-intro/ --report audit.csv roms/\n"
     "\n"
     "Exit status: 0 when every file was analysed, 1 when any could not be read or analysed,\n"
-    "2 for a wrong command line or a DAT file that cannot be read.\n";
+    "2 for a wrong command line or a DAT file that cannot be read. With --audit: 0 when the\n"
+    "audit ran, 1 when its report could not be written, 2 as before.\n";
 
 std::string TakeDat(Options& options, const std::string&, const std::string& file) {
     if (file.empty())
@@ -96,6 +101,23 @@ const CommandLine<Options>& InfoCommandLine() {
                       "No-Intro publishes them, or in every DAT file in a directory and its\n"
                       "subdirectories; may be given more than once, and implies --details",
               .apply = TakeDat},
+            O{.names = {"--audit"},
+              .help = "with --dat: read every image under the files and directories given\n"
+                      "and tell, per DAT file, how many of its games are had, had as a bad\n"
+                      "dump or missing, and which files are unknown or duplicates",
+              .apply = Switch(&Options::audit)},
+            O{.names = {"--report"},
+              .value = "FILE",
+              .help = "with --audit: write every ROM of the DAT files and every unknown or\n"
+                      "duplicate file to FILE, as CSV (dat,game,rom,status,file,match), or\n"
+                      "as JSON Lines when FILE ends in .jsonl",
+              .apply =
+                  [](Options& options, const std::string&, const std::string& file) {
+                      if (file.empty())
+                          return std::string("--report needs the name of the file to write");
+                      options.report = file;
+                      return std::string();
+                  }},
             HelpOption<Options>(),
             VersionOption<Options>(),
         },
@@ -528,6 +550,17 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
         exitStatus = UsageError(err, kTool, "no image file given");
         return std::nullopt;
     }
+    const auto usage = [&](const char* problem) {
+        exitStatus = UsageError(err, kTool, problem);
+        return std::nullopt;
+    };
+    if (options.audit && options.dats.empty())
+        return usage("--audit needs the DAT files to audit against: give --dat");
+    if (options.audit && (options.json || options.trace || options.verify))
+        return usage(
+            "--audit writes its own report: --json, --trace and --verify do not go with it");
+    if (options.report && !options.audit)
+        return usage("--report goes with --audit");
     return options;
 }
 
@@ -551,6 +584,10 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
         err << kTool << ": " << TerminalText(failure.Message()) << '\n';
         return kExitUsage;
     }
+
+    if (options->audit)
+        return RunAudit(options->operands, dats, options->report, ErrorStreamIsTerminal(), out,
+                        err);
 
     SNESImageInfo info; // carried from file to file, as the main window keeps one
     std::optional<DetailsPipeline> pipeline;

@@ -318,7 +318,7 @@ std::optional<DatHit> DatCollection::Find(std::string_view sha256, std::string_v
                                           std::string_view crc32, std::uint64_t size) const {
     const auto hit = [&](std::size_t index, DatKey key) {
         const DatRom& rom = roms_[index];
-        return DatHit{rom.game, rom.name, sources_[rom.source], key, rom.badDump};
+        return DatHit{rom.game, rom.name, sources_[rom.source], key, rom.badDump, index};
     };
     if (const auto found = bySha256_.find(std::string(sha256)); found != bySha256_.end())
         return hit(found->second, DatKey::Sha256);
@@ -336,10 +336,19 @@ DatMatch MatchInDats(const DatCollection& dats, const ImageDetails& details) {
         dats.Find(digests.sha256, digests.sha1, digests.crc32, details.data.size);
     if (!hit)
         return {};
-    const DatMatchKind kind = hit->key == DatKey::Sha256 ? DatMatchKind::Sha256
-                              : hit->key == DatKey::Sha1 ? DatMatchKind::Sha1
-                                                         : DatMatchKind::Crc32AndSize;
-    return {kind, hit->game, hit->rom, hit->source, hit->badDump};
+    return {MatchKindOf(hit->key), hit->game, hit->rom, hit->source, hit->badDump};
+}
+
+DatMatchKind MatchKindOf(DatKey key) {
+    switch (key) {
+    case DatKey::Sha256:
+        return DatMatchKind::Sha256;
+    case DatKey::Sha1:
+        return DatMatchKind::Sha1;
+    case DatKey::Crc32AndSize:
+        break;
+    }
+    return DatMatchKind::Crc32AndSize;
 }
 
 } // namespace quillet

@@ -47,7 +47,11 @@ struct DatHit {
     std::string source; // the DAT file's name as it was loaded
     DatKey key = DatKey::Sha1;
     bool badDump = false;
+    std::size_t index = 0; // into DatCollection::Roms()
 };
+
+// "sha256", "sha1" or "crc32+size", as a match by that key is called.
+DatMatchKind MatchKindOf(DatKey key);
 
 // Bytes of the file done and in all; called at least once per MiB read, and at the end.
 using DatProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
