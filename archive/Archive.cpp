@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <locale.h>
 #endif
 
@@ -17,8 +19,25 @@ namespace quillet {
 namespace {
 
 #ifdef _WIN32
-// libarchive converts names with the process's code page, which is UTF-8.
-class Utf8Names {};
+// On Windows libarchive holds names in UTF-16 and reads them as such below: its other forms
+// go through the C library's locale, which there is never UTF-8.
+class Utf8Names {
+public:
+    Utf8Names() {} // not trivial, so a scope may hold one unused
+};
+
+std::optional<std::string> WideName(archive_entry* entry) {
+    const wchar_t* wide = archive_entry_pathname_w(entry);
+    if (wide == nullptr)
+        return std::nullopt;
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return std::nullopt;
+    std::string name(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, name.data(), length, nullptr, nullptr);
+    name.resize(static_cast<std::size_t>(length - 1));
+    return name;
+}
 #else
 // libarchive converts names to the C library's character set, which in the "C" locale has
 // nothing but ASCII: a name the archive flags as UTF-8 would come out as none at all. Its
@@ -74,6 +93,19 @@ std::string LimitText(std::uint64_t limit) {
     if (limit % (1024 * 1024) == 0)
         return "the " + std::to_string(limit / (1024 * 1024)) + " MiB";
     return "the " + std::to_string(limit) + " bytes";
+}
+
+// A member's name: UTF-8 when libarchive can tell what the name is in; the stored bytes
+// otherwise.
+std::string EntryName(archive_entry* entry) {
+#ifdef _WIN32
+    if (std::optional<std::string> wide = WideName(entry))
+        return std::move(*wide);
+#endif
+    const char* name = archive_entry_pathname_utf8(entry);
+    if (name == nullptr)
+        name = archive_entry_pathname(entry);
+    return name != nullptr ? name : "";
 }
 
 struct ArchiveFree {
@@ -241,11 +273,7 @@ std::optional<ArchiveMember> ArchiveReader::Next() {
     if (state.format == ArchiveFormat::Gzip) {
         member.name = GzipMemberName(state.path);
     } else {
-        // UTF-8 when libarchive can tell what the name is in; the stored bytes otherwise.
-        const char* name = archive_entry_pathname_utf8(entry);
-        if (name == nullptr)
-            name = archive_entry_pathname(entry);
-        member.name = name != nullptr ? name : "";
+        member.name = EntryName(entry);
     }
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0)
         member.size = static_cast<std::uint64_t>(archive_entry_size(entry));

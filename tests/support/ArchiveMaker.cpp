@@ -6,7 +6,9 @@
 #include <memory>
 #include <stdexcept>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <locale.h>
 #endif
 
@@ -30,6 +32,9 @@ struct Utf8Locale {
     }
     locale_t utf8;
     locale_t previous{};
+#else
+    Utf8Locale() {
+    } // Windows: the process's code page is UTF-8
 #endif
 };
 
@@ -94,7 +99,16 @@ std::vector<std::uint8_t> MakeArchive(ArchiveFormat format, const std::vector<Ar
     Check(handle, archive_write_open(handle, &bytes, nullptr, Append, nullptr), "open");
     for (const ArchiveItem& item : items) {
         std::unique_ptr<archive_entry, EntryFree> entry(archive_entry_new());
+#ifdef _WIN32
+        // Its UTF-8 form would go through the C library's locale, which is never UTF-8 there.
+        std::wstring wide(item.name.size() + 1, L'\0');
+        const int length = MultiByteToWideChar(CP_UTF8, 0, item.name.c_str(), -1, wide.data(),
+                                               static_cast<int>(wide.size()));
+        wide.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+        archive_entry_copy_pathname_w(entry.get(), wide.c_str());
+#else
         archive_entry_set_pathname_utf8(entry.get(), item.name.c_str());
+#endif
         archive_entry_set_filetype(entry.get(), AE_IFREG);
         archive_entry_set_perm(entry.get(), 0644);
         archive_entry_set_size(entry.get(), static_cast<la_int64_t>(item.bytes.size()));
