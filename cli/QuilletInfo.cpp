@@ -1,5 +1,6 @@
 #include "cli/QuilletInfo.h"
 
+#include "archive/Archive.h"
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
@@ -49,7 +50,8 @@ struct Options {
 constexpr const char* kHelpBefore =
     "Usage: quillet-info [OPTION]... FILE|DIRECTORY...\n"
     "Analyses SNES cartridge images: copier header, memory map and internal header.\n"
-    "A directory stands for the files in it, in name order.\n"
+    "A directory stands for the files in it, in name order; an archive (.zip, .7z, .gz)\n"
+    "for the images in it, named ARCHIVE#MEMBER.\n"
     "\n";
 
 constexpr const char* kHelpAfter =
@@ -390,12 +392,24 @@ void WriteJsonReport(std::ostream& out, const FileReport& report, const SNESImag
     out << Dump(line) << '\n';
 }
 
-Verification Verify(const std::string& path, const SNESImageInfo& info) {
+// One image to analyse: a file, or a member of an archive already read into memory.
+struct ImageInput {
+    std::string name; // the file's path, or ARCHIVE#MEMBER
+    std::shared_ptr<const std::vector<std::uint8_t>> member;
+
+    std::unique_ptr<ByteSource> Open() const {
+        if (member)
+            return std::make_unique<MemberSource>(name, member);
+        return std::make_unique<FileSource>(name);
+    }
+};
+
+Verification Verify(const ImageInput& input, const SNESImageInfo& info) {
     Verification verification;
     try {
-        FileSource file(path);
+        const std::unique_ptr<ByteSource> source = input.Open();
         verification.computed =
-            ComputeRomChecksum(file, static_cast<std::uint64_t>(info.HeaderSize));
+            ComputeRomChecksum(*source, static_cast<std::uint64_t>(info.HeaderSize));
     } catch (const Exception& failure) {
         verification.error = failure.Message();
     }
@@ -403,12 +417,17 @@ Verification Verify(const std::string& path, const SNESImageInfo& info) {
 }
 
 // Analyses one file into the record carried over from the previous one.
-FileReport Analyse(const std::string& path, SNESImageInfo& info) {
+FileReport Analyse(const ImageInput& input, SNESImageInfo& info) {
     FileReport report;
-    report.file = path;
+    report.file = input.name;
     StringSink trace;
     try {
-        report.readable = AnalyseRomImage(path, info, trace);
+        if (input.member) {
+            MemberSource member(input.name, input.member);
+            report.readable = AnalyseRomImage(member, info, trace);
+        } else {
+            report.readable = AnalyseRomImage(input.name, info, trace);
+        }
         if (!report.readable) {
             const std::vector<std::string> findings = SplitFindings(info.Errors);
             report.unreadable = findings.empty() ? std::string() : findings.back();
@@ -438,11 +457,11 @@ void WriteReport(std::ostream& out, const FileReport& report, const SNESImageInf
 }
 
 // Analyses one file and reports it at once; false when it failed.
-bool AnalyseOne(const std::string& path, SNESImageInfo& info, const Options& options,
+bool AnalyseOne(const ImageInput& input, SNESImageInfo& info, const Options& options,
                 std::ostream& out) {
-    FileReport report = Analyse(path, info);
+    FileReport report = Analyse(input, info);
     if (options.verify && report.readable && !report.error)
-        report.verification = Verify(path, info);
+        report.verification = Verify(input, info);
     WriteReport(out, report, info, options);
     return Succeeded(report);
 }
@@ -453,11 +472,11 @@ struct Scan {
 };
 
 // The image read as the program's load step reads it, into a buffer of its own.
-Scan ScanImage(const std::string& path, const SNESImageInfo& info) {
+Scan ScanImage(const ImageInput& input, const SNESImageInfo& info) {
     Scan scan;
     try {
-        FileSource file(path);
-        scan.details = ReadImageDetails(file, info);
+        const std::unique_ptr<ByteSource> source = input.Open();
+        scan.details = ReadImageDetails(*source, info);
     } catch (const Exception& failure) {
         scan.error = failure.Message();
     } catch (const std::exception& failure) { // out of memory, say: this file fails, not the run
@@ -491,15 +510,18 @@ public:
         }
     }
 
-    void Add(const std::string& path, SNESImageInfo& info) {
-        PendingReport pending{Analyse(path, info), info, {}};
+    void Add(const ImageInput& input, SNESImageInfo& info) {
+        PendingReport pending{Analyse(input, info), info, {}};
         if (pending.report.readable && !pending.report.error)
             // On a thread of its own, or here when the system has no more threads to give.
             pending.scan =
-                std::async(std::launch::async | std::launch::deferred, ScanImage, path, info);
-        pending_.push_back(std::move(pending));
-        while (pending_.size() > workers_)
-            WriteFirst();
+                std::async(std::launch::async | std::launch::deferred, ScanImage, input, info);
+        Queue(std::move(pending));
+    }
+
+    // A report with nothing to read or hash, in its place among the others.
+    void AddReport(FileReport report, const SNESImageInfo& info) {
+        Queue(PendingReport{std::move(report), info, {}});
     }
 
     // Writes what is still pending; the result is false when any file failed.
@@ -510,6 +532,12 @@ public:
     }
 
 private:
+    void Queue(PendingReport pending) {
+        pending_.push_back(std::move(pending));
+        while (pending_.size() > workers_)
+            WriteFirst();
+    }
+
     void WriteFirst() {
         PendingReport& pending = pending_.front();
         FileReport& report = pending.report;
@@ -593,14 +621,46 @@ int RunQuilletInfo(std::span<const std::string> arguments, std::ostream& out, st
     std::optional<DetailsPipeline> pipeline;
     if (options->details)
         pipeline.emplace(*options, dats, out);
+    const auto analyse = [&](const ImageInput& input) {
+        if (pipeline)
+            pipeline->Add(input, info);
+        else if (!AnalyseOne(input, info, *options, out))
+            exitStatus = kExitSomeFailed;
+    };
+    // An archive or a member that could not be read: a report of its own, the record untouched.
+    std::size_t failures = 0;
+    const auto failed = [&](const std::string& name, const std::string& reason) {
+        ++failures;
+        FileReport report;
+        report.file = name;
+        report.error = reason;
+        if (pipeline) {
+            pipeline->AddReport(std::move(report), info);
+        } else {
+            WriteReport(out, report, info, *options);
+            exitStatus = kExitSomeFailed;
+        }
+    };
+    const MemberVisitor visitor{
+        .wanted = [](const std::string& name) { return IsImageName(name); },
+        .member =
+            [&](std::unique_ptr<MemberSource> member) {
+                analyse(ImageInput{member->Name(), member->Bytes()});
+                return true;
+            },
+        .failure = failed,
+    };
     for (const std::string& operand : options->operands) {
         std::string problem;
         const std::vector<std::string> files = ExpandOperand(operand, problem);
         for (const std::string& file : files) {
-            if (pipeline)
-                pipeline->Add(file, info);
-            else if (!AnalyseOne(file, info, *options, out))
+            if (!ArchiveFormatOf(file)) {
+                analyse(ImageInput{file, nullptr});
+            } else if (const std::size_t before = failures;
+                       VisitMembers(file, visitor) == 0 && failures == before) {
+                err << kTool << ": " << TerminalText("no images in archive " + file) << '\n';
                 exitStatus = kExitSomeFailed;
+            }
         }
         if (problem.empty() && files.empty())
             problem = "no files in directory " + operand;
