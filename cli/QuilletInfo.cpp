@@ -306,9 +306,18 @@ Json DetailsJson(const ImageDetails& details, const std::optional<DatMatch>& dat
                         {"Diagnosis", std::move(diagnosis)},
                         {"Explanation", checksum.explanation}};
     if (dat) {
-        json["Dat"] = {
-            {"Name", dat->kind == DatMatchKind::None ? Json(nullptr) : Text(dat->game)},
-            {"Match", DatMatchCode(dat->kind)}};
+        json["Dat"] = {{"Name", dat->kind == DatMatchKind::None ? Json(nullptr) : Text(dat->game)},
+                       {"Match", DatMatchCode(dat->kind)}};
+    }
+    json["Copier"] = details.copier ? Json{{"Format", CopierFormatName(details.copier->format)},
+                                           {"HeaderSize", details.copier->size}}
+                                    : Json(nullptr);
+    json["Interleaved"] = details.interleaved;
+    if (const auto& digests = details.deinterleaved) {
+        json["Deinterleaved"] = {{"CRC32", digests->crc32},
+                                 {"MD5", digests->md5},
+                                 {"SHA1", digests->sha1},
+                                 {"SHA256", digests->sha256}};
     }
     return json;
 }
