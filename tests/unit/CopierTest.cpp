@@ -1,8 +1,11 @@
+#include "cli/QuilletFix.h"
 #include "cli/QuilletInfo.h"
 #include "rom/CopierFormats.h"
 #include "rom/Digests.h"
+#include "rom/ImageRepair.h"
 #include "rom/ImageScanner.h"
 
+#include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
 
@@ -253,6 +256,190 @@ TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
         EXPECT_EQ(details.deinterleaved, whole.deinterleaved);
         EXPECT_EQ(details.checksum.explanation, whole.checksum.explanation);
     }
+}
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun Fix(const std::vector<std::string>& arguments) {
+    testing::FailingFileLayer files(std::nullopt);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunQuilletFix(arguments, out, err, files);
+    return {status, out.str(), err.str()};
+}
+
+TEST(CopierFix, EachStepGivesTheBytesExpected) {
+    const Bytes gameDoctor = GameDoctorHeader();
+    const struct {
+        const char* name;
+        Bytes image;
+        std::vector<std::string> options;
+        Bytes result;
+        std::string said; // the first line after "in.sfc: "
+    } cases[] = {
+        {"de-interleaved behind a Game Doctor header, which stays",
+         gameDoctor + InterleavedCopy(kHi512),
+         {"--deinterleave"},
+         gameDoctor + kHi512,
+         "de-interleaved the data: 8 banks of 64 KiB, each in the cartridge's order"},
+        {"de-interleaved and the header taken off",
+         gameDoctor + InterleavedCopy(kHi1536),
+         {"--deinterleave", "--strip-header"},
+         kHi1536,
+         "removed the 512-byte copier header (Unknown 512-header based Image)"},
+        {"interleaved",
+         kHi1536,
+         {"--interleave"},
+         InterleavedCopy(kHi1536),
+         "interleaved the data: 24 banks of 64 KiB, their upper halves first"},
+        {"interleaved behind a Super Wild Card header",
+         SuperWildCardHeader(64, 0x30) + kHi512,
+         {"--interleave"},
+         SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512),
+         "interleaved the data: 8 banks of 64 KiB"},
+        {"an overdump cut off",
+         kLo512 + kLo512,
+         {"--trim"},
+         kLo512,
+         "cut the data from 1 MiB to 512 KiB, the size its header declares: the rest repeated "
+         "earlier data (an overdump)"},
+        {"0x00 padding cut off",
+         kLo512 + Bytes(256 * kKiB, 0x00),
+         {"--trim"},
+         kLo512,
+         "cut the data from 768 KiB to 512 KiB, the size its header declares: the rest was all "
+         "0x00 (padding)"},
+        {"0xFF padding cut off",
+         kLo512 + Bytes(100000, 0xFF),
+         {"--trim"},
+         kLo512,
+         "cut the data from "},
+        {"a Game Doctor header off",
+         gameDoctor + kHi512,
+         {"--strip-header"},
+         kHi512,
+         "removed the 512-byte copier header (Unknown 512-header based Image)"},
+        {"a Super UFO header off",
+         SuperUfoHeader(4, true) + kHi512,
+         {"--strip-header"},
+         kHi512,
+         "removed the 512-byte copier header (Profighter (FIG))"},
+        {"1024 bytes off",
+         Bytes(1024, 0) + kLo512,
+         {"--strip-header"},
+         kLo512,
+         "removed the 1024-byte copier header (unknown)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const std::string in = folder.Write("in.sfc", c.image);
+        const std::string out = (folder.Path() / "out.sfc").string();
+        std::vector<std::string> arguments = c.options;
+        arguments.insert(arguments.end(), {in, "-o", out});
+        const ToolRun run = Fix(arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.out.starts_with(in + ": " + c.said)) << run.out;
+        EXPECT_EQ(ReadAll(out), c.result);
+        EXPECT_EQ(ReadAll(in), c.image);
+    }
+}
+
+TEST(CopierFix, InterleavingThenDeinterleavingGivesTheFileBack) {
+    for (const Bytes& image :
+         {kHi512, kHi1536, SuperWildCardHeader(192, 0x30) + kHi1536, Bytes(1024, 0x55) + kHi512}) {
+        SCOPED_TRACE(image.size());
+        TempFolder folder;
+        const std::string game = folder.Write("game.sfc", image);
+        ASSERT_EQ(Fix({"--interleave", "--in-place", game}).status, 0);
+        const Bytes interleaved = ReadAll(game);
+        EXPECT_NE(interleaved, image);
+        EXPECT_EQ(DetailsOf(interleaved)["Interleaved"], true);
+        const ToolRun back = Fix({"--deinterleave", "--in-place", game});
+        EXPECT_EQ(back.status, 0) << back.err;
+        EXPECT_EQ(ReadAll(game), image);
+    }
+    // The steps as functions of bytes, for those that look for data in all its forms.
+    EXPECT_EQ(StripCopierHeader(GameDoctorHeader() + kLo512), kLo512);
+    EXPECT_EQ(TrimToDeclaredSize(kLo512 + kLo512), kLo512);
+    EXPECT_THROW(TrimToDeclaredSize(kLo512), ERepairRefused);
+}
+
+TEST(CopierFix, RefusalsSayWhyExitWith1AndLeaveTheFile) {
+    // A HiROM header with no checksum, vector or code: too weak to be found interleaved.
+    Bytes weak = MakeRomData(256 * kKiB, 47);
+    WriteInternalHeader(weak, kHiRomArea, {.title = "WEAK", .makeup = 0x21});
+    const Bytes interleaved = InterleavedCopy(kHi512);
+    const struct {
+        const char* name;
+        Bytes image;
+        std::vector<std::string> options;
+        std::string err; // after "quillet-fix: FILE: "
+    } cases[] = {
+        {"nothing to trim",
+         kLo512,
+         {"--trim"},
+         "nothing to trim: the data (512 KiB) is no larger than its internal header declares\n"},
+        {"a surplus that may be the game's",
+         kLo512 + MakeRomData(64 * kKiB, 9),
+         {"--trim"},
+         "the 64 KiB beyond the 512 KiB its internal header declares neither repeat earlier data "
+         "nor are padding: they may belong to the game\n"},
+        {"LoROM data to interleave",
+         kLo512,
+         {"--interleave"},
+         "the internal header is at 0x007FC0 (LoROM), not at 0x00FFC0 (HiROM): only HiROM data "
+         "is interleaved\n"},
+        {"data of part of a bank",
+         kHi512 + MakeRomData(32 * kKiB, 2),
+         {"--interleave"},
+         "557056 bytes of data, not a whole number of 64 KiB banks: only HiROM data in whole "
+         "banks is interleaved\n"},
+        {"a header too weak to be found again",
+         weak,
+         {"--interleave"},
+         "interleaved, the data would not be recognised as such: its HiROM header does not look "
+         "enough like one\n"},
+        {"data in the cartridge's order",
+         kHi512,
+         {"--deinterleave"},
+         "not interleaved: no internal header is found with the halves of each 64 KiB bank "
+         "swapped, more than one is as the data is\n"},
+        {"data of no whole banks",
+         MakeRomData(40000, 1),
+         {"--deinterleave"},
+         "40000 bytes of data, not a whole number of 64 KiB banks"},
+        {"interleaved twice",
+         interleaved,
+         {"--interleave"},
+         "the data is interleaved: its internal header is found only with the halves of each 64 "
+         "KiB bank swapped back; give --deinterleave as well\n"},
+        {"a trim of interleaved data",
+         interleaved + interleaved,
+         {"--trim"},
+         "the data is interleaved"},
+        {"a checksum of interleaved data", interleaved, {"--checksum"}, "the data is interleaved"},
+        {"no header to strip", kHi512, {"--strip-header"}, "no copier header to remove: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        const std::string game = folder.Write("game.sfc", c.image);
+        const ToolRun run = Fix({c.options[0], "--in-place", game});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.starts_with("quillet-fix: " + game + ": " + c.err)) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(ReadAll(game), c.image);
+    }
+    const ToolRun both = Fix({"--interleave", "--deinterleave", "a.sfc"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_TRUE(
+        both.err.starts_with("quillet-fix: --interleave and --deinterleave exclude each other\n"))
+        << both.err;
 }
 
 } // namespace
