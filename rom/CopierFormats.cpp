@@ -12,6 +12,8 @@ namespace {
 using namespace layout;
 
 constexpr std::uint64_t kHalfBank = kInterleaveBank / 2;
+constexpr std::size_t kHalf = kHalfBank; // in memory
+constexpr std::size_t kBank = kInterleaveBank;
 
 bool HasText(std::span<const std::uint8_t> bytes, std::size_t at, std::string_view text) {
     return bytes.size() >= at + text.size() &&
@@ -86,9 +88,9 @@ std::vector<std::uint8_t> Deinterleave(std::span<const std::uint8_t> data) {
     const std::size_t half = data.size() / 2;
     std::vector<std::uint8_t> bytes;
     bytes.reserve(data.size());
-    for (std::size_t at = 0; at < half; at += kHalfBank) {
-        const auto lower = data.subspan(half + at, kHalfBank);
-        const auto upper = data.subspan(at, kHalfBank);
+    for (std::size_t at = 0; at < half; at += kHalf) {
+        const auto lower = data.subspan(half + at, kHalf);
+        const auto upper = data.subspan(at, kHalf);
         bytes.insert(bytes.end(), lower.begin(), lower.end());
         bytes.insert(bytes.end(), upper.begin(), upper.end());
     }
@@ -99,12 +101,11 @@ std::vector<std::uint8_t> Interleave(std::span<const std::uint8_t> data) {
     CheckBanks(data);
     const std::size_t half = data.size() / 2;
     std::vector<std::uint8_t> bytes(data.size());
-    for (std::size_t bank = 0; bank < data.size() / kInterleaveBank; ++bank) {
-        const auto lower = data.subspan(bank * kInterleaveBank, kHalfBank);
-        const auto upper = data.subspan(bank * kInterleaveBank + kHalfBank, kHalfBank);
-        std::ranges::copy(upper, bytes.begin() + static_cast<std::ptrdiff_t>(bank * kHalfBank));
-        std::ranges::copy(lower,
-                          bytes.begin() + static_cast<std::ptrdiff_t>(half + bank * kHalfBank));
+    for (std::size_t bank = 0; bank < data.size() / kBank; ++bank) {
+        const auto lower = data.subspan(bank * kBank, kHalf);
+        const auto upper = data.subspan(bank * kBank + kHalf, kHalf);
+        std::ranges::copy(upper, bytes.begin() + static_cast<std::ptrdiff_t>(bank * kHalf));
+        std::ranges::copy(lower, bytes.begin() + static_cast<std::ptrdiff_t>(half + bank * kHalf));
     }
     return bytes;
 }

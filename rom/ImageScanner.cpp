@@ -364,9 +364,15 @@ void ImageScanner::Decide() {
             best = i; // ties go to the smaller map
     }
     if (lookForInterleaving_ && MayBeInterleaved(dataSize_)) {
-        const int undone =
-            ScorePlace(known, dataSize_, HeaderPlace::HiRom, InterleavedOffset).score;
-        interleaved_ = undone >= kFoundScore && undone > opinion_.scores[best];
+        // The data is interleaved where, undone, the HiROM place holds the header: it must win
+        // there as it would in the scan of the data de-interleaved, and beat every place as the
+        // data is. All three places lie in the first 0x408000 bytes of interleaved data.
+        std::array<int, 3> undone{};
+        for (std::size_t i = 0; i < kHeaderPlaces.size(); ++i)
+            undone[i] = ScorePlace(known, dataSize_, kHeaderPlaces[i], InterleavedOffset).score;
+        const int hiRom = undone[1];
+        interleaved_ = hiRom >= kFoundScore && hiRom > opinion_.scores[best] && hiRom > undone[0] &&
+                       hiRom >= undone[2];
         if (interleaved_)
             return; // Finish scans the data de-interleaved
     }

@@ -93,7 +93,8 @@ TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
         for (const std::uint64_t offset :
              {std::uint64_t{0}, std::uint64_t{0x7FFF}, std::uint64_t{0x8000}, std::uint64_t{0xFFC0},
               std::uint64_t{data.size() - 1}}) {
-            EXPECT_EQ(interleaved[InterleavedOffset(offset, data.size())], data[offset])
+            EXPECT_EQ(interleaved[static_cast<std::size_t>(InterleavedOffset(offset, data.size()))],
+                      data[static_cast<std::size_t>(offset)])
                 << "at " << offset;
         }
     }
