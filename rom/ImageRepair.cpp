@@ -176,6 +176,20 @@ void CheckInterleavable(std::uint64_t dataBytes, const ImageDetails& details) {
     }
 }
 
+// A copier header kept in front of trimmed data: the formats that count the data in 8 KiB
+// blocks in their first two bytes count it again.
+void CountBlocksAgain(std::vector<std::uint8_t>& header, std::uint64_t dataBytes,
+                      const CopierHeader& copier, std::vector<std::string>& notes) {
+    if (copier.format != CopierFormat::SuperWildCard && copier.format != CopierFormat::ProFighter) {
+        notes.push_back(std::string("The ") + CopierFormatName(copier.format) +
+                        " copier header stays as it was, its size fields untouched.");
+        return;
+    }
+    const auto blocks = static_cast<std::uint16_t>(dataBytes / kBlockBytes);
+    header[kCopierBlocks] = static_cast<std::uint8_t>(blocks & 0xFF);
+    header[kCopierBlocks + 1] = static_cast<std::uint8_t>(blocks >> 8);
+}
+
 Trimming PlanTrim(const ImageDetails& details, std::span<const std::uint8_t> data) {
     if (!details.cartridge) {
         throw ERepairRefused(RepairRefusal::NoInternalHeader,
@@ -294,6 +308,8 @@ RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairReques
         result.trimmed = PlanTrim(details, data);
         data.resize(static_cast<std::size_t>(result.trimmed->to));
         details = ScanData(data);
+        if (!header.empty())
+            CountBlocksAgain(header, data.size(), *original.copier, result.notes);
     }
     if (request.fillChecksum)
         result.checksum = FillChecksum(data, details);

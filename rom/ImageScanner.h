@@ -1,7 +1,9 @@
 // Computes an image's details from its bytes fed in file order, in chunks of any size, so that
 // a reader that goes through the file once (the command-line tool, the program's load step)
 // gets them on the way. Memory stays bounded whatever the file's size: at most the last 8 MiB
-// of data are kept, for the header decode and to tell an overdump from padding.
+// of data are kept, for the header decode and to tell an overdump from padding, and the first
+// 96 KiB while the copier header's size is open. Interleaved data, at most 8 MiB, is copied
+// once more into the cartridge's order.
 #pragma once
 
 #include "rom/ImageDetails.h"

@@ -314,6 +314,11 @@ TEST(CopierFix, EachStepGivesTheBytesExpected) {
          kLo512,
          "cut the data from 768 KiB to 512 KiB, the size its header declares: the rest was all "
          "0x00 (padding)"},
+        {"an overdump cut off behind a Super Wild Card header, which counts the blocks again",
+         SuperWildCardHeader(128, 0) + kLo512 + kLo512,
+         {"--trim"},
+         SuperWildCardHeader(64, 0) + kLo512,
+         "cut the data from 1 MiB to 512 KiB"},
         {"0xFF padding cut off",
          kLo512 + Bytes(100000, 0xFF),
          {"--trim"},
