@@ -91,8 +91,8 @@ const CommandLine<Options>& FixCommandLine() {
                       return std::string();
                   }},
             O{.names = {"--strip-header"},
-              .help = "remove the copier header: 512 bytes, or the size quillet-info\n"
-                      "--details finds in front of the internal header",
+              .help = "remove the copier header: 512 bytes, or the size that\n"
+                      "quillet-info --details finds in front of the internal header",
               .apply =
                   [](Options& options, const std::string&, const std::string&) {
                       options.request.stripCopierHeader = true;
