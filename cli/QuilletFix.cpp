@@ -95,7 +95,8 @@ const CommandLine<Options>& FixCommandLine() {
                       return std::string();
                   }},
             O{.names = {"--strip-header"},
-              .help = "remove the 512-byte copier header",
+              .help = "remove the copier header: 512 bytes, or the size that\n"
+                      "quillet-info --details finds in front of the internal header",
               .apply =
                   [](Options& options, const std::string&, const std::string&) {
                       options.request.stripCopierHeader = true;
@@ -107,6 +108,30 @@ const CommandLine<Options>& FixCommandLine() {
                       "bits set from the data and its memory map; with --strip-header\n"
                       "it replaces the copier header there is",
               .apply = TakeAddHeader},
+            O{.names = {"--deinterleave"},
+              .help = "put interleaved HiROM data (the upper halves of its 64 KiB banks\n"
+                      "first) back in the cartridge's order; a copier header stays",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.request.deinterleave = true;
+                      return std::string();
+                  }},
+            O{.names = {"--interleave"},
+              .help = "store HiROM data interleaved, for copiers that want it so; a\n"
+                      "copier header stays",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.request.interleave = true;
+                      return std::string();
+                  }},
+            O{.names = {"--trim"},
+              .help = "cut the data to the size its internal header declares, where\n"
+                      "the rest repeats earlier data or is one fill byte",
+              .apply =
+                  [](Options& options, const std::string&, const std::string&) {
+                      options.request.trim = true;
+                      return std::string();
+                  }},
             O{.names = {"--patch"},
               .value = "PATCH",
               .help = "apply an IPS, BPS or UPS patch (found by its content) first. A\n"
@@ -194,6 +219,11 @@ const CommandLine<Options>& FixCommandLine() {
     return commandLine;
 }
 
+bool Repairs(const RepairRequest& r) {
+    return r.fillChecksum || r.stripCopierHeader || r.addSwcHeader || r.deinterleave ||
+           r.interleave || r.trim;
+}
+
 std::string Hex(std::uint32_t value, int digits) {
     return "0x" + FormatHex(value, digits);
 }
@@ -206,8 +236,27 @@ std::string PlaceText(const ChecksumFill& fill) {
 std::vector<std::string> DescribeChanges(const RepairResult& result, bool made) {
     std::vector<std::string> lines;
     if (const auto& stripped = result.stripped) {
-        lines.push_back(std::string(made ? "removed" : "would remove") +
-                        " the 512-byte copier header (" + stripped->format + ")");
+        lines.push_back(std::string(made ? "removed" : "would remove") + " the " +
+                        FormatDecimal(static_cast<std::int64_t>(stripped->size)) +
+                        "-byte copier header (" + stripped->format + ")");
+    }
+    if (const auto& reordered = result.reordered) {
+        const std::string banks =
+            FormatDecimal(static_cast<std::int64_t>(reordered->banks)) + " banks of 64 KiB";
+        if (reordered->interleaved)
+            lines.push_back(std::string(made ? "interleaved" : "would interleave") +
+                            " the data: " + banks + ", their upper halves first");
+        else
+            lines.push_back(std::string(made ? "de-interleaved" : "would de-interleave") +
+                            " the data: " + banks + ", each in the cartridge's order");
+    }
+    if (const auto& trimmed = result.trimmed) {
+        lines.push_back(std::string(made ? "cut" : "would cut") + " the data from " +
+                        FormatByteCount(trimmed->from) + " to " + FormatByteCount(trimmed->to) +
+                        ", the size its header declares: the rest " +
+                        (trimmed->overdump
+                             ? std::string("repeated earlier data (an overdump)")
+                             : "was all 0x" + FormatHex(trimmed->fill, 2) + " (padding)"));
     }
     if (const auto& fill = result.checksum) {
         if (fill->Changes()) {
@@ -290,7 +339,7 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
         if (options.patching.patch) {
             patched = ApplyPatchFile(options.patching, image);
             const RepairRequest& r = options.request;
-            if (r.fillChecksum || r.stripCopierHeader || r.addSwcHeader)
+            if (Repairs(r))
                 result = RepairImage(patched->image, r);
             else
                 result.image = std::move(patched->image);
@@ -305,6 +354,8 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
         err << kTool << ": " << path << ": " << refusal.Message();
         if (refusal.Reason() == RepairRefusal::HasCopierHeader)
             err << "; give --strip-header as well to replace it";
+        if (refusal.Reason() == RepairRefusal::Interleaved)
+            err << "; give --deinterleave as well";
         err << '\n';
         return false;
     } catch (const Exception& failure) { // cannot be opened or read
@@ -371,7 +422,7 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
     if (!ReadCommandLine(FixCommandLine(), arguments, options, options.files, out, err, exitStatus))
         return std::nullopt;
     const RepairRequest& r = options.request;
-    const bool repairs = r.fillChecksum || r.stripCopierHeader || r.addSwcHeader;
+    const bool repairs = Repairs(r);
     if (!options.renameDats.empty()) {
         if (repairs || options.patching.patch || options.patching.makeFrom || options.output ||
             options.inPlace)
@@ -386,6 +437,8 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
         return usageError(*problem);
     if (!repairs && !options.patching.patch && !options.patching.makeFrom)
         return usageError("nothing to do: give --checksum, --strip-header or --add-header swc");
+    if (r.interleave && r.deinterleave)
+        return usageError("--interleave and --deinterleave exclude each other");
     if (options.files.empty())
         return usageError("no image file given");
     if (options.output && options.inPlace)

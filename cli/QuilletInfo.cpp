@@ -341,6 +341,16 @@ Json DetailsJson(const ImageDetails& details, const std::optional<DatMatch>& dat
                                   : dat->badDump ? Json("baddump")
                                                  : Json("good")}};
     }
+    json["Copier"] = details.copier ? Json{{"Format", CopierFormatName(details.copier->format)},
+                                           {"HeaderSize", details.copier->size}}
+                                    : Json(nullptr);
+    json["Interleaved"] = details.interleaved;
+    if (const auto& digests = details.deinterleaved) {
+        json["Deinterleaved"] = {{"CRC32", digests->crc32},
+                                 {"MD5", digests->md5},
+                                 {"SHA1", digests->sha1},
+                                 {"SHA256", digests->sha256}};
+    }
     return json;
 }
 

@@ -74,5 +74,9 @@ bool LooksLikeHeader(HeaderPlace place, const CartridgeHeader& header);
 int ScoreHeaderPlace(HeaderPlace place, const CartridgeHeader& header,
                      std::optional<std::uint8_t> firstInstruction);
 inline constexpr int kBestScore = 11;
+// A place that scores this much holds a header by any fair reading: it takes a fitting map
+// byte and code where the reset vector points, or a valid checksum pair and more. Random data
+// seldom scores over 3.
+inline constexpr int kFoundScore = 6;
 
 } // namespace quillet

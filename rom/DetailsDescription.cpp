@@ -89,6 +89,26 @@ DetailGroup Checksum(const ChecksumReport& checksum) {
              {"Explanation", checksum.explanation}}};
 }
 
+DetailGroup Copier(const ImageDetails& details) {
+    DetailGroup group{"Copier", {}};
+    if (const auto& copier = details.copier) {
+        group.rows.push_back({"Format", CopierFormatName(copier->format)});
+        group.rows.push_back({"Header size", Decimal(copier->size) + " bytes"});
+    } else {
+        group.rows.push_back({"Header", "(none)"});
+    }
+    group.rows.push_back({"Interleaved", YesNo(details.interleaved)});
+    return group;
+}
+
+DetailGroup Deinterleaved(const Digests& digests) {
+    return {"Deinterleaved",
+            {{"CRC32", digests.crc32},
+             {"MD5", digests.md5},
+             {"SHA-1", digests.sha1},
+             {"SHA-256", digests.sha256}}};
+}
+
 const char* MatchedBy(DatMatchKind kind) {
     switch (kind) {
     case DatMatchKind::Sha256:
@@ -136,7 +156,11 @@ std::vector<DetailGroup> DescribeDetails(const ImageDetails& details,
     std::vector<DetailGroup> groups = {Hashes("Data", details.data, true),
                                        Hashes("File", details.file, false),
                                        Cartridge(details.cartridge, details.opinion.place),
-                                       Opinion(details.opinion), Checksum(details.checksum)};
+                                       Opinion(details.opinion),
+                                       Checksum(details.checksum),
+                                       Copier(details)};
+    if (details.deinterleaved)
+        groups.push_back(Deinterleaved(*details.deinterleaved));
     if (dat)
         groups.push_back(Dat(*dat));
     return groups;

@@ -18,15 +18,17 @@ struct DetailRow {
 };
 
 struct DetailGroup {
-    std::string title; // "Data", "File", "Cartridge", "Opinion", "Checksum", "Dat"
+    std::string title; // "Data", "File", "Cartridge", "Opinion", "Checksum", "Copier",
+                       // "Deinterleaved", "Dat"
     std::vector<DetailRow> rows;
 };
 
 // The titles of the groups every image's details have, in the order shown.
-inline constexpr std::array<const char*, 5> kDetailGroups = {"Data", "File", "Cartridge", "Opinion",
-                                                             "Checksum"};
+inline constexpr std::array<const char*, 6> kDetailGroups = {"Data",    "File",     "Cartridge",
+                                                             "Opinion", "Checksum", "Copier"};
 
-// The groups in the order shown; "Dat" only when DAT files were consulted. Codes from the
+// The groups in the order shown; "Deinterleaved" only for interleaved data, and "Dat" only
+// when DAT files were consulted. Codes from the
 // header are shown with dots for bytes that are not printable ASCII; game names from DAT files
 // are UTF-8 as the files give them.
 std::vector<DetailGroup> DescribeDetails(const ImageDetails& details,

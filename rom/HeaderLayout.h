@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace quillet::layout {
 
@@ -19,6 +20,14 @@ inline constexpr std::size_t kSwcModeByte = 2;
 inline constexpr std::size_t kFigMapByte = 3;
 inline constexpr std::size_t kSwcSignature = 8;
 inline constexpr std::array<std::uint8_t, 3> kSwcSignatureBytes = {0xAA, 0xBB, 0x04};
+// A Pro Fighter header leaves these bytes zero.
+inline constexpr std::array<std::size_t, 3> kFigZeroBytes = {2, 6, 7};
+// Other copiers sign their headers in ASCII: the Game Doctor SF3 at its start, the Super UFO
+// after its size and map bytes.
+inline constexpr std::size_t kGameDoctorSignature = 0;
+inline constexpr std::string_view kGameDoctorSignatureText = "GAME DOCTOR SF 3";
+inline constexpr std::size_t kSuperUfoSignature = 8;
+inline constexpr std::string_view kSuperUfoSignatureText = "SUPERUFO";
 
 // Where each memory map keeps the internal header, counted from the start of the ROM data.
 inline constexpr std::uint32_t kLoRomHeaderArea = 0x7FC0;

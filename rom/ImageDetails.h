@@ -4,6 +4,7 @@
 #pragma once
 
 #include "rom/CartridgeHeader.h"
+#include "rom/CopierFormats.h"
 #include "rom/Digests.h"
 
 #include <array>
@@ -39,13 +40,25 @@ struct ChecksumReport {
     std::string explanation;
 };
 
+struct CopierHeader {
+    CopierFormat format = CopierFormat::Unknown;
+    std::uint64_t size = 0;
+    bool operator==(const CopierHeader&) const = default;
+};
+
 struct ImageDetails {
-    HashedBytes data; // the ROM data, after the copier header the analysis found
+    // The ROM data as the file holds it, after the copier header: the analysis' 512 bytes, or
+    // the header of another size found in front of an internal header.
+    HashedBytes data;
     HashedBytes file; // the whole file
-    // The header at the opinion's place; empty when the data ends before it.
+    // The header at the opinion's place; empty when the data ends before it. For interleaved
+    // data, the header, the opinion and the checksum are those of the data de-interleaved.
     std::optional<CartridgeHeader> cartridge;
     HeaderOpinion opinion;
     ChecksumReport checksum;
+    std::optional<CopierHeader> copier; // empty when the data starts the file
+    bool interleaved = false;
+    std::optional<Digests> deinterleaved; // of the data as a cartridge holds it, if interleaved
 };
 
 } // namespace quillet

@@ -3,6 +3,7 @@
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
 #include "base/TextSink.h"
+#include "rom/CopierFormats.h"
 #include "rom/HeaderLayout.h"
 #include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
@@ -134,7 +135,99 @@ AddedHeader SwcHeaderFor(std::uint64_t dataBytes, const SNESImageInfo& info) {
     return added;
 }
 
+std::string Decimal(std::uint64_t value) {
+    return FormatDecimal(static_cast<std::int64_t>(value));
+}
+
+// The details of data without a copier header.
+ImageDetails ScanData(std::span<const std::uint8_t> data) {
+    ImageScanner scanner(data.size(), 0);
+    scanner.Feed(data);
+    return scanner.Finish(Analyse(data));
+}
+
+std::string HeaderName(const SNESImageInfo& info, const ImageDetails& details) {
+    if (details.data.offset == static_cast<std::uint64_t>(info.HeaderSize))
+        return info.FileFormat;
+    return CopierFormatName(details.copier->format);
+}
+
+std::string WholeBanksText(std::uint64_t dataBytes) {
+    return Decimal(dataBytes) +
+           " bytes of data, not a whole number of 64 KiB banks: only HiROM data in whole banks "
+           "is interleaved";
+}
+
+std::string NotInterleavedText(std::uint64_t dataBytes) {
+    if (!CanInterleave(dataBytes))
+        return WholeBanksText(dataBytes);
+    return "not interleaved: no internal header is found with the halves of each 64 KiB bank "
+           "swapped, more than one is as the data is";
+}
+
+void CheckInterleavable(std::uint64_t dataBytes, const ImageDetails& details) {
+    if (!CanInterleave(dataBytes))
+        throw ERepairRefused(RepairRefusal::CannotInterleave, WholeBanksText(dataBytes));
+    if (!details.cartridge || details.opinion.place != HeaderPlace::HiRom) {
+        throw ERepairRefused(RepairRefusal::CannotInterleave,
+                             "the internal header is at " + PlaceText(details.opinion.place) +
+                                 ", not at " + PlaceText(HeaderPlace::HiRom) +
+                                 ": only HiROM data is interleaved");
+    }
+}
+
+// A copier header kept in front of trimmed data: the formats that count the data in 8 KiB
+// blocks in their first two bytes count it again.
+void CountBlocksAgain(std::vector<std::uint8_t>& header, std::uint64_t dataBytes,
+                      const CopierHeader& copier, std::vector<std::string>& notes) {
+    if (copier.format != CopierFormat::SuperWildCard && copier.format != CopierFormat::ProFighter) {
+        notes.push_back(std::string("The ") + CopierFormatName(copier.format) +
+                        " copier header stays as it was, its size fields untouched.");
+        return;
+    }
+    const auto blocks = static_cast<std::uint16_t>(dataBytes / kBlockBytes);
+    header[kCopierBlocks] = static_cast<std::uint8_t>(blocks & 0xFF);
+    header[kCopierBlocks + 1] = static_cast<std::uint8_t>(blocks >> 8);
+}
+
+Trimming PlanTrim(const ImageDetails& details, std::span<const std::uint8_t> data) {
+    if (!details.cartridge) {
+        throw ERepairRefused(RepairRefusal::NoInternalHeader,
+                             "no internal header to declare the data's size: the data (" +
+                                 FormatByteCount(details.data.size) + ") ends before " +
+                                 PlaceText(details.opinion.place));
+    }
+    const std::optional<std::uint64_t> declared = DeclaredRomBytes(*details.cartridge);
+    if (!declared || details.data.size <= *declared) {
+        throw ERepairRefused(RepairRefusal::NothingToTrim,
+                             "nothing to trim: the data (" + FormatByteCount(details.data.size) +
+                                 ") is no larger than its internal header declares");
+    }
+    Trimming trimming{details.data.size, *declared, false, 0};
+    const ChecksumReport& report = details.checksum;
+    if (Has(report, ChecksumDiagnosis::Padded)) {
+        trimming.fill = data.back();
+    } else if (Has(report, ChecksumDiagnosis::Overdump)) {
+        trimming.overdump = true;
+    } else {
+        throw ERepairRefused(RepairRefusal::SurplusNeeded,
+                             "the " + FormatByteCount(details.data.size - *declared) +
+                                 " beyond the " + FormatByteCount(*declared) +
+                                 " its internal header declares neither repeat earlier data nor "
+                                 "are padding: they may belong to the game");
+    }
+    return trimming;
+}
+
 } // namespace
+
+std::vector<std::uint8_t> StripCopierHeader(std::span<const std::uint8_t> image) {
+    return RepairImage(image, {.stripCopierHeader = true}).image;
+}
+
+std::vector<std::uint8_t> TrimToDeclaredSize(std::span<const std::uint8_t> data) {
+    return RepairImage(data, {.trim = true}).image;
+}
 
 void CheckRepairableSize(std::uint64_t fileSize) {
     const std::uint64_t data = DataBytes(fileSize);
@@ -159,7 +252,8 @@ std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,
 RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairRequest& request) {
     CheckRepairableSize(image.size());
     const SNESImageInfo before = Analyse(image);
-    const auto offset = static_cast<std::size_t>(before.HeaderSize);
+    const ImageDetails original = Scan(image, before);
+    const auto offset = static_cast<std::size_t>(original.data.offset);
     std::vector<std::uint8_t> header(image.begin(), image.begin() + offset);
     std::vector<std::uint8_t> data(image.begin() + offset, image.end());
 
@@ -168,16 +262,21 @@ RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairReques
         if (offset == 0) {
             throw ERepairRefused(RepairRefusal::NoCopierHeader,
                                  "no copier header to remove: the size is not 512 bytes over a "
-                                 "whole number of 8 KiB blocks");
+                                 "whole number of 8 KiB blocks, and no internal header is found "
+                                 "after any other size");
         }
-        result.stripped = StrippedHeader{before.FileFormat};
+        result.stripped =
+            StrippedHeader{offset == static_cast<std::size_t>(before.HeaderSize)
+                               ? before.FileFormat
+                               : std::string(CopierFormatName(original.copier->format)),
+                           offset};
         header.clear();
     }
     if (request.addSwcHeader) {
         if (!header.empty()) {
             throw ERepairRefused(RepairRefusal::HasCopierHeader,
-                                 "already has a 512-byte copier header (" + before.FileFormat +
-                                     ")");
+                                 "already has a " + Decimal(header.size()) +
+                                     "-byte copier header (" + HeaderName(before, original) + ")");
         }
         if (data.empty()) {
             throw ERepairRefused(RepairRefusal::NotWholeBlocks,
@@ -191,11 +290,40 @@ RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairReques
         }
     }
 
-    std::optional<ImageDetails> details;
-    if (request.fillChecksum || request.addSwcHeader)
-        details = Scan(image, before);
+    // The data's details as each step leaves it.
+    ImageDetails details = original;
+    if (request.deinterleave) {
+        if (!original.interleaved)
+            throw ERepairRefused(RepairRefusal::NotInterleaved, NotInterleavedText(data.size()));
+        data = Deinterleave(data);
+        result.reordered = Reordering{false, data.size() / kInterleaveBank};
+        details = ScanData(data);
+    } else if (original.interleaved &&
+               (request.trim || request.fillChecksum || request.interleave)) {
+        throw ERepairRefused(RepairRefusal::Interleaved,
+                             "the data is interleaved: its internal header is found only with "
+                             "the halves of each 64 KiB bank swapped back");
+    }
+    if (request.trim) {
+        result.trimmed = PlanTrim(details, data);
+        data.resize(static_cast<std::size_t>(result.trimmed->to));
+        details = ScanData(data);
+        if (!header.empty())
+            CountBlocksAgain(header, data.size(), *original.copier, result.notes);
+    }
     if (request.fillChecksum)
-        result.checksum = FillChecksum(data, *details);
+        result.checksum = FillChecksum(data, details);
+    if (request.interleave) {
+        CheckInterleavable(data.size(), details);
+        std::vector<std::uint8_t> interleaved = Interleave(data);
+        if (!ScanData(interleaved).interleaved) {
+            throw ERepairRefused(RepairRefusal::CannotInterleave,
+                                 "interleaved, the data would not be recognised as such: its "
+                                 "HiROM header does not look enough like one");
+        }
+        data = std::move(interleaved);
+        result.reordered = Reordering{true, data.size() / kInterleaveBank};
+    }
     std::optional<SNESImageInfo> bare; // the data as it will be, without a copier header
     if (request.addSwcHeader) {
         // The header follows the map the analysis will read, which a new checksum can change
@@ -238,11 +366,11 @@ RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairReques
                 Hex16(static_cast<std::uint16_t>(after.Checksum)) + " found there.");
         }
     }
-    if (result.added && details->cartridge &&
-        (details->opinion.place != HeaderPlace::LoRom) != bare->HiRom) {
+    if (result.added && original.cartridge && !original.interleaved &&
+        (original.opinion.place != HeaderPlace::LoRom) != bare->HiRom) {
         result.notes.push_back("The mode bits follow the analysis, which reads the image as " +
                                MapText(bare->HiRom) + "; the second opinion puts the header at " +
-                               PlaceText(details->opinion.place) + ".");
+                               PlaceText(original.opinion.place) + ".");
     }
     if (after.HiRom != before.HiRom) {
         result.notes.push_back("The analysis now reads the image as " + MapText(after.HiRom) +

@@ -1,5 +1,6 @@
-// Repairs of an image in memory: a copier header taken off or put on, and the internal header's
-// checksum filled in. Pure computation over bytes; the caller reads and writes the files.
+// Repairs of an image in memory: a copier header taken off or put on, the data de-interleaved,
+// interleaved or cut to its declared size, and the internal header's checksum filled in. Pure
+// computation over bytes; the caller reads and writes the files.
 #pragma once
 
 #include "base/Exceptions.h"
@@ -26,6 +27,11 @@ enum class RepairRefusal {
     NotWholeBlocks,   // a copier header would not be recognised in front of this data
     NoInternalHeader, // nowhere to write a checksum
     OpinionWouldMove, // the new checksum would make another place the likelier header
+    Interleaved,      // a step that needs the data in the cartridge's order
+    NotInterleaved,   // nothing to de-interleave
+    CannotInterleave, // not HiROM data in whole banks, or it would not be recognised after
+    NothingToTrim,    // no more data than the internal header declares
+    SurplusNeeded,    // the surplus is neither an overdump nor padding
 };
 
 // A repair that cannot be made; the message says why, in words that follow the file's name.
@@ -39,16 +45,33 @@ private:
     RepairRefusal reason_;
 };
 
-// In the order they are made. Both header options together replace a copier header with a
-// Super Wild Card one; the checksum does not depend on the copier header.
+// Made in the order strip, de-interleave, trim, checksum, interleave, add. Both header options
+// together replace a copier header with a Super Wild Card one; the checksum does not depend on
+// the copier header. The copier header is the one the details find, of any size.
 struct RepairRequest {
     bool stripCopierHeader = false;
     bool fillChecksum = false;
     bool addSwcHeader = false;
+    bool deinterleave = false;
+    bool interleave = false;
+    bool trim = false;
 };
 
 struct StrippedHeader {
-    std::string format; // the analysis' name for it
+    std::string format; // the analysis' name for it, or the details' when it found another size
+    std::uint64_t size = 0;
+};
+
+struct Reordering {
+    bool interleaved = false; // made interleaved, or de-interleaved
+    std::uint64_t banks = 0;  // of 64 KiB
+};
+
+struct Trimming {
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;  // the size the internal header declares
+    bool overdump = false; // else padding of one byte
+    std::uint8_t fill = 0;
 };
 
 struct ChecksumFill {
@@ -76,6 +99,8 @@ struct RepairResult {
     std::vector<std::uint8_t> image;
     bool changed = false; // the image differs from the one given
     std::optional<StrippedHeader> stripped;
+    std::optional<Reordering> reordered;
+    std::optional<Trimming> trimmed;
     std::optional<ChecksumFill> checksum;
     std::optional<AddedHeader> added;
     // What the analysis and the second opinion make of the result that may surprise, each a
@@ -89,6 +114,11 @@ void CheckRepairableSize(std::uint64_t fileSize);
 
 // Makes the repairs asked for, or throws ERepairRefused.
 RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairRequest& request);
+
+// The single steps, for callers that look for an image's data in every form it may take. Each
+// throws ERepairRefused as RepairImage does.
+std::vector<std::uint8_t> StripCopierHeader(std::span<const std::uint8_t> image);
+std::vector<std::uint8_t> TrimToDeclaredSize(std::span<const std::uint8_t> data);
 
 // The 512-byte Super Wild Card header for `blocks` blocks of 8 KiB and that mode byte.
 std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,

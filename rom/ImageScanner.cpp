@@ -2,6 +2,7 @@
 
 #include "base/Exceptions.h"
 #include "base/NumberFormat.h"
+#include "rom/CopierFormats.h"
 
 #include <algorithm>
 #include <bit>
@@ -22,6 +23,51 @@ constexpr std::uint64_t kShortestRepeat = 32 * kKiB;
 constexpr std::uint64_t kPiece = kShortestRepeat;
 // All three header places, with the vectors and reset targets, lie before this data offset.
 constexpr std::uint64_t kDecisionPoint = 0x410000;
+
+// A copier header of another size than the analysis' makes the file that many bytes over
+// whole units of this.
+constexpr std::uint64_t kOtherHeaderUnit = 32 * kKiB;
+
+// Where each byte of the data lies in the bytes given: as it is, or interleaved.
+using Mapping = std::uint64_t (*)(std::uint64_t offset, std::uint64_t dataSize);
+std::uint64_t AsStored(std::uint64_t offset, std::uint64_t) {
+    return offset;
+}
+
+struct PlaceScore {
+    std::optional<CartridgeHeader> header; // empty when the bytes end before the place
+    int score = 0;
+};
+
+// The header at `place` of data of `dataSize` bytes whose first bytes are `known`, and how much
+// it looks like one; the first instruction counts only where it is among the known bytes.
+PlaceScore ScorePlace(std::span<const std::uint8_t> known, std::uint64_t dataSize,
+                      HeaderPlace place, Mapping map) {
+    const std::uint32_t address = HeaderAddress(place);
+    if (dataSize < std::uint64_t{address} + kHeaderWithVectorsSize)
+        return {};
+    std::array<std::uint8_t, kHeaderWindowSize> window{};
+    for (std::size_t i = 0; i < window.size(); ++i) {
+        const std::uint64_t at = map(address - kExtendedHeaderSize + i, dataSize);
+        if (at >= known.size())
+            return {};
+        window[i] = known[static_cast<std::size_t>(at)];
+    }
+    PlaceScore result{DecodeCartridgeHeader(window, address), 0};
+    std::optional<std::uint8_t> first;
+    if (const auto target = ResetTarget(place, *result.header); target && *target < dataSize) {
+        const std::uint64_t at = map(*target, dataSize);
+        if (at < known.size())
+            first = known[static_cast<std::size_t>(at)];
+    }
+    result.score = ScoreHeaderPlace(place, *result.header, first);
+    return result;
+}
+
+// Whether the data may be interleaved: whole banks, all of them kept in the ring.
+bool MayBeInterleaved(std::uint64_t dataSize) {
+    return CanInterleave(dataSize) && dataSize <= kRingSize;
+}
 
 std::string Hex16(std::uint16_t value) {
     return "0x" + FormatHex(value, 4);
@@ -136,23 +182,82 @@ const char* DiagnosisCode(ChecksumDiagnosis diagnosis) {
 }
 
 ImageScanner::ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset)
-    : fileSize_(fileSize), dataOffset_(std::min(dataOffset, fileSize)),
-      dataSize_(fileSize - dataOffset_), decisionPoint_(std::min(dataSize_, kDecisionPoint)),
-      runs_(MirroredRuns(dataSize_)), prefixSums_(64),
-      ring_(static_cast<std::size_t>(std::min(dataSize_, kRingSize))) {
+    : ImageScanner(fileSize, dataOffset, true) {
+}
+
+ImageScanner::ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset,
+                           bool lookForInterleaving)
+    : fileSize_(fileSize), lookForInterleaving_(lookForInterleaving),
+      analysisOffset_(std::min(dataOffset, fileSize)) {
+    const std::uint64_t other = fileSize % kOtherHeaderUnit;
+    if (other == analysisOffset_ || other == 0 || fileSize < other + kShortestRepeat) {
+        Start(analysisOffset_);
+        return;
+    }
+    // Both places of a header after either offset lie in the 64 KiB after it, and so do the
+    // interleaved data's.
+    otherOffset_ = other;
+    holdUntil_ = std::min(fileSize, std::max(other, analysisOffset_) + kInterleaveBank);
+}
+
+void ImageScanner::Start(std::uint64_t dataOffset) {
+    started_ = true;
+    dataOffset_ = dataOffset;
+    dataSize_ = fileSize_ - dataOffset;
+    decisionPoint_ = std::min(dataSize_, kDecisionPoint);
+    runs_ = MirroredRuns(dataSize_);
+    ring_.resize(static_cast<std::size_t>(std::min(dataSize_, kRingSize)));
     if (dataOffset_ > 0)
         dataDigests_.emplace();
 }
 
+// The other size counts only where it puts a header that the analysis' size does not match.
+void ImageScanner::ChooseCopierHeader() {
+    const auto bestAfter = [&](std::uint64_t offset) {
+        const std::span<const std::uint8_t> known =
+            std::span<const std::uint8_t>(held_).subspan(static_cast<std::size_t>(offset));
+        const std::uint64_t dataSize = fileSize_ - offset;
+        int best = 0;
+        for (const HeaderPlace place : {HeaderPlace::LoRom, HeaderPlace::HiRom})
+            best = std::max(best, ScorePlace(known, dataSize, place, AsStored).score);
+        if (lookForInterleaving_ && MayBeInterleaved(dataSize))
+            best = std::max(
+                best, ScorePlace(known, dataSize, HeaderPlace::HiRom, InterleavedOffset).score);
+        return best;
+    };
+    const int other = bestAfter(otherOffset_);
+    Start(other >= kFoundScore && other > bestAfter(analysisOffset_) ? otherOffset_
+                                                                     : analysisOffset_);
+}
+
 void ImageScanner::Feed(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() > fileSize_ - position_)
+    if (bytes.size() > fileSize_ - received_)
         throw Exception("More bytes than the file's " +
                         FormatDecimal(static_cast<std::int64_t>(fileSize_)) +
                         " were read: it grew while it was read");
+    received_ += bytes.size();
     fileDigests_.Update(bytes);
+    if (!started_) {
+        const auto count = static_cast<std::size_t>(
+            std::min<std::uint64_t>(bytes.size(), holdUntil_ - held_.size()));
+        held_.insert(held_.end(), bytes.begin(),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(count));
+        bytes = bytes.subspan(count);
+        if (held_.size() < holdUntil_)
+            return;
+        ChooseCopierHeader();
+        const std::vector<std::uint8_t> held = std::move(held_);
+        FeedFile(held);
+    }
+    FeedFile(bytes);
+}
+
+void ImageScanner::FeedFile(std::span<const std::uint8_t> bytes) {
     if (position_ < dataOffset_) {
         const auto header = static_cast<std::size_t>(
             std::min<std::uint64_t>(bytes.size(), dataOffset_ - position_));
+        copierHeader_.insert(copierHeader_.end(), bytes.begin(),
+                             bytes.begin() + static_cast<std::ptrdiff_t>(header));
         position_ += header;
         bytes = bytes.subspan(header);
     }
@@ -247,27 +352,29 @@ void ImageScanner::CheckRepeats(std::uint64_t from, std::span<const std::uint8_t
 
 void ImageScanner::Decide() {
     decided_ = true;
-    const std::uint64_t fed = DataFed(); // everything fed so far is still in the ring
-    const auto byteAt = [&](std::uint64_t offset) -> std::optional<std::uint8_t> {
-        if (offset >= fed)
-            return std::nullopt;
-        return ring_[static_cast<std::size_t>(offset)];
-    };
+    // Everything fed so far is still in the ring.
+    const std::span<const std::uint8_t> known(ring_.data(), static_cast<std::size_t>(DataFed()));
 
     std::size_t best = 0;
     for (std::size_t i = 0; i < kHeaderPlaces.size(); ++i) {
-        const HeaderPlace place = kHeaderPlaces[i];
-        const std::uint32_t address = HeaderAddress(place);
-        if (fed < std::uint64_t{address} + kHeaderWithVectorsSize)
-            continue; // the data ends before this place
-        const std::span<const std::uint8_t, kHeaderWindowSize> window(
-            ring_.data() + (address - kExtendedHeaderSize), kHeaderWindowSize);
-        headers_[i] = DecodeCartridgeHeader(window, address);
-        const std::optional<std::uint64_t> target = ResetTarget(place, *headers_[i]);
-        opinion_.scores[i] =
-            ScoreHeaderPlace(place, *headers_[i], target ? byteAt(*target) : std::nullopt);
+        const PlaceScore place = ScorePlace(known, dataSize_, kHeaderPlaces[i], AsStored);
+        headers_[i] = place.header;
+        opinion_.scores[i] = place.score;
         if (opinion_.scores[i] > opinion_.scores[best])
             best = i; // ties go to the smaller map
+    }
+    if (lookForInterleaving_ && MayBeInterleaved(dataSize_)) {
+        // The data is interleaved where, undone, the HiROM place holds the header: it must win
+        // there as it would in the scan of the data de-interleaved, and beat every place as the
+        // data is. All three places lie in the first 0x408000 bytes of interleaved data.
+        std::array<int, 3> undone{};
+        for (std::size_t i = 0; i < kHeaderPlaces.size(); ++i)
+            undone[i] = ScorePlace(known, dataSize_, kHeaderPlaces[i], InterleavedOffset).score;
+        const int hiRom = undone[1];
+        interleaved_ = hiRom >= kFoundScore && hiRom > opinion_.scores[best] && hiRom > undone[0] &&
+                       hiRom >= undone[2];
+        if (interleaved_)
+            return; // Finish scans the data de-interleaved
     }
     opinion_.place = kHeaderPlaces[best];
     if (!headers_[best])
@@ -280,17 +387,14 @@ void ImageScanner::Decide() {
          period <= std::min<std::uint64_t>(*declared_, ring_.size()); period *= 2)
         repeats_.push_back({period, true});
     // What lies past the declared size so far is all in the ring, unwrapped.
-    if (fed > *declared_) {
-        const std::span<const std::uint8_t> surplus(ring_.data() + *declared_,
-                                                    static_cast<std::size_t>(fed - *declared_));
-        CheckRepeats(*declared_, surplus);
-    }
+    if (known.size() > *declared_)
+        CheckRepeats(*declared_, known.subspan(static_cast<std::size_t>(*declared_)));
 }
 
 ImageDetails ImageScanner::Finish(const SNESImageInfo& info) {
-    if (position_ != fileSize_)
+    if (received_ != fileSize_)
         throw Exception("The file ended after " +
-                        FormatDecimal(static_cast<std::int64_t>(position_)) + " of its " +
+                        FormatDecimal(static_cast<std::int64_t>(received_)) + " of its " +
                         FormatDecimal(static_cast<std::int64_t>(fileSize_)) +
                         " bytes: it shrank while it was read");
     if (!decided_)
@@ -300,6 +404,26 @@ ImageDetails ImageScanner::Finish(const SNESImageInfo& info) {
     details.file = {0, fileSize_, fileDigests_.Finish()};
     details.data = {dataOffset_, dataSize_,
                     dataDigests_ ? dataDigests_->Finish() : details.file.digests};
+    if (dataOffset_ > 0)
+        details.copier = CopierHeader{IdentifyCopierHeader(copierHeader_), dataOffset_};
+
+    if (interleaved_) {
+        // The checksum, an overdump and the hashes DAT files give all follow the cartridge's
+        // order, which the file's bytes come in only half by half. Interleaved images are rare
+        // and at most 8 MiB, all of it in the ring: a second pass over that memory, in the
+        // cartridge's order, is simpler than following both orders in the one pass.
+        const std::vector<std::uint8_t> cartridge =
+            Deinterleave(std::span(ring_).first(static_cast<std::size_t>(dataSize_)));
+        ImageScanner undone(cartridge.size(), 0, false);
+        undone.Feed(cartridge);
+        ImageDetails inOrder = undone.Finish(info);
+        details.cartridge = std::move(inOrder.cartridge);
+        details.opinion = inOrder.opinion;
+        details.checksum = std::move(inOrder.checksum);
+        details.interleaved = true;
+        details.deinterleaved = std::move(inOrder.data.digests);
+        return details;
+    }
 
     const auto best = static_cast<std::size_t>(
         std::find(kHeaderPlaces.begin(), kHeaderPlaces.end(), opinion_.place) -

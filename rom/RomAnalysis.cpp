@@ -2,6 +2,7 @@
 
 #include "base/Checked.h"
 #include "base/NumberFormat.h"
+#include "rom/CopierFormats.h"
 #include "rom/HeaderLayout.h"
 
 #include <algorithm>
@@ -77,8 +78,7 @@ void DecideCopierHeader(Working& w, SNESImageInfo& info, TextSink& log) {
     }
 
     const std::int32_t blocks = h[kCopierBlocks] + 256 * h[kCopierBlocks + 1];
-    if (std::equal(kSwcSignatureBytes.begin(), kSwcSignatureBytes.end(),
-                   h.begin() + kSwcSignature)) {
+    if (HasSwcSignature(h)) {
         info.FileFormat = kFormatSwc;
         info.CopierBlocks = blocks;
         info.SwcMode0 = (h[kSwcModeByte] & kSwcMode0Bit) != 0;
@@ -96,8 +96,7 @@ void DecideCopierHeader(Working& w, SNESImageInfo& info, TextSink& log) {
         return;
     }
 
-    // Pro Fighter headers leave bytes 2, 6 and 7 zero.
-    if (h[2] == 0 && h[6] == 0 && h[7] == 0) {
+    if (LooksLikeProFighter(h)) {
         info.FileFormat = kFormatFig;
         info.CopierBlocks = blocks;
         if ((h[kFigMapByte] & kFigHiRomBit) != 0) {

@@ -118,6 +118,35 @@ std::vector<std::uint8_t> UnknownCopierHeader() {
     return header;
 }
 
+std::vector<std::uint8_t> GameDoctorHeader() {
+    const std::string signature = "GAME DOCTOR SF 3";
+    std::vector<std::uint8_t> header(kCopierHeaderSize);
+    std::copy(signature.begin(), signature.end(), header.begin());
+    return header;
+}
+
+std::vector<std::uint8_t> SuperUfoHeader(std::uint8_t megabits, bool hiRom) {
+    const std::string signature = "SUPERUFO";
+    std::vector<std::uint8_t> header(kCopierHeaderSize);
+    header[0] = megabits;
+    header[2] = hiRom ? 0 : 1;
+    std::copy(signature.begin(), signature.end(), header.begin() + 8);
+    return header;
+}
+
+std::vector<std::uint8_t> InterleavedCopy(const std::vector<std::uint8_t>& rom) {
+    constexpr std::size_t kHalf = 0x8000;
+    std::vector<std::uint8_t> upper;
+    std::vector<std::uint8_t> lower;
+    for (std::size_t bank = 0; bank < rom.size(); bank += 2 * kHalf) {
+        const auto start = rom.begin() + static_cast<std::ptrdiff_t>(bank);
+        lower.insert(lower.end(), start, start + kHalf);
+        upper.insert(upper.end(), start + kHalf, start + 2 * kHalf);
+    }
+    upper.insert(upper.end(), lower.begin(), lower.end());
+    return upper;
+}
+
 std::vector<std::uint8_t> Concatenate(const std::vector<std::uint8_t>& header,
                                       const std::vector<std::uint8_t>& rom) {
     std::vector<std::uint8_t> image(header);

@@ -59,6 +59,14 @@ void MarkAreaValid(std::vector<std::uint8_t>& rom, std::size_t area, std::uint16
 std::vector<std::uint8_t> SuperWildCardHeader(std::uint16_t blocks, std::uint8_t modeByte);
 std::vector<std::uint8_t> ProFighterHeader(std::uint16_t blocks, bool hiRom);
 std::vector<std::uint8_t> UnknownCopierHeader();
+// Signed by the Game Doctor SF3 at its start, and by the Super UFO at byte 8, after its size in
+// megabits and its map byte (0 for HiROM).
+std::vector<std::uint8_t> GameDoctorHeader();
+std::vector<std::uint8_t> SuperUfoHeader(std::uint8_t megabits, bool hiRom);
+
+// HiROM data as copiers that interleave it store it: the upper 32 KiB halves of its 64 KiB
+// banks first, then the lower halves.
+std::vector<std::uint8_t> InterleavedCopy(const std::vector<std::uint8_t>& rom);
 
 std::vector<std::uint8_t> Concatenate(const std::vector<std::uint8_t>& header,
                                       const std::vector<std::uint8_t>& rom);

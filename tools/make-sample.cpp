@@ -107,6 +107,19 @@ bool WriteGallery(const std::filesystem::path& folder) {
     over.insert(over.end(), once.begin(), once.end());
     ok &= WriteFile(folder / "overdump.sfc", over);
 
+    // A Game Doctor SF3 header, which the analysis does not know, and a HiROM game stored
+    // interleaved: the upper halves of its banks first.
+    InternalHeader doctor{.title = "GAME DOCTOR SAMPLE", .romSizeCode = 0x09, .licensee = 0x01};
+    ok &=
+        WriteFile(folder / "gamedoctor.078", HeaderedLoRom(GameDoctorHeader(), 4 * 131072, doctor));
+    Bytes woven = MakeRomData(8 * 131072, 29);
+    WriteInternalHeader(
+        woven, kHiRomArea,
+        {.title = "INTERLEAVED SAMPLE", .makeup = 0x31, .romSizeCode = 0x0A, .licensee = 0x01});
+    WriteResetVector(woven, kHiRomArea, 0x8000, 0x8000, 0x78);
+    FixChecksum(woven, kHiRomArea);
+    ok &= WriteFile(folder / "interleaved.sfc", InterleavedCopy(woven));
+
     // Random bytes of a size no dump has.
     ok &= WriteFile(folder / "garbage.bin", MakeRomData(5 * 8192 + 100, 3));
     ok &= WriteFile(folder / "tiny.bin", MakeRomData(600, 5));

@@ -1,5 +1,6 @@
 // Repairs of arbitrary bytes, the first byte choosing which: each is refused with a reason or
 // gives an image that reads back as repaired, and a second checksum repair changes nothing.
+// De-interleaving, interleaving and trimming come in from the byte's upper bits.
 #include "base/ByteSource.h"
 #include "base/TextSink.h"
 #include "rom/ImageRepair.h"
@@ -17,7 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const RepairRequest request{.stripCopierHeader = (data[0] & 1) != 0,
                                 .fillChecksum = (data[0] & 2) != 0,
-                                .addSwcHeader = (data[0] & 4) != 0};
+                                .addSwcHeader = (data[0] & 4) != 0,
+                                .deinterleave = (data[0] & 8) != 0,
+                                .interleave = (data[0] & 16) != 0,
+                                .trim = (data[0] & 32) != 0};
     const std::span<const std::uint8_t> image(data + 1, size - 1);
     RepairResult result;
     try {
@@ -30,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result.changed == std::ranges::equal(result.image, image))
         std::abort();
     if (request.stripCopierHeader && !request.addSwcHeader &&
-        result.image.size() + kCopierHeaderBytes != image.size())
+        (!result.stripped || result.image.size() + result.stripped->size != image.size()))
         std::abort();
     if (request.addSwcHeader) {
         SNESImageInfo info;
@@ -40,7 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (info.FileFormat != kFormatSwc || info.SwcSramMode21 != info.HiRom)
             std::abort();
     }
-    if (request.fillChecksum && RepairImage(result.image, {.fillChecksum = true}).changed)
+    // Reordering keeps every byte, a trim keeps fewer.
+    const bool headers = request.stripCopierHeader || request.addSwcHeader;
+    if (!headers && !request.trim && result.image.size() != image.size())
+        std::abort();
+    if (!headers && request.trim && result.image.size() >= image.size())
+        std::abort();
+    // Interleaved data refuses a checksum of its own.
+    if (request.fillChecksum && !request.interleave &&
+        RepairImage(result.image, {.fillChecksum = true}).changed)
         std::abort();
     return 0;
 }

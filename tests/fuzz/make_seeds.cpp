@@ -86,5 +86,27 @@ int main(int argc, char** argv) {
         "rom ( sha1 2222222222222222222222222222222222222222 name \"a \\\"q\\\" \\\\ \\x\" size 16 "
         "crc 1f ) name \"M\" year 1990 )\n";
     Write(datText / "odd.dat", Bytes(odd.begin(), odd.end()));
+    // The copier fuzzer: a control byte, then interleaved HiROM data of two banks, whose header
+    // lies at 0x7FC0 and its reset code at the start, behind a Game Doctor header and behind
+    // 1024 bytes.
+    const fs::path copier = fs::path(argv[1]) / "copier";
+    fs::create_directories(copier);
+    Bytes interleaved(0x20000, 0xEA);
+    std::copy(title, title + 21, interleaved.begin() + 0x7FC0);
+    std::copy(std::begin(fields), std::end(fields), interleaved.begin() + 0x7FD5);
+    interleaved[0x7FD5] = 0x21; // HiROM
+    interleaved[0x7FFC] = 0x00;
+    interleaved[0x7FFD] = 0x80;
+    interleaved[0] = 0x78;
+    const std::string doctor = "GAME DOCTOR SF 3";
+    Bytes headered(1 + 512, 0);
+    headered[0] = 0x01; // the analysis' 512 bytes
+    std::copy(doctor.begin(), doctor.end(), headered.begin() + 1);
+    headered.insert(headered.end(), interleaved.begin(), interleaved.end());
+    Write(copier / "gamedoctor.bin", headered);
+    Bytes odd(1 + 1024, 0x55);
+    odd[0] = 0x00;
+    odd.insert(odd.end(), interleaved.begin(), interleaved.end());
+    Write(copier / "odd.bin", odd);
     return 0;
 }

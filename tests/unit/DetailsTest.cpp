@@ -269,7 +269,7 @@ TEST(DetailsDescription, GroupsInOrderWithPrintableCodesAndTheDatGroupOnlyWhenAs
     for (const DetailGroup& group : DescribeDetails(details, DatMatch{DatMatchKind::Sha1, "G"}))
         titles.push_back(group.title);
     EXPECT_EQ(titles, (std::vector<std::string>{"Data", "File", "Cartridge", "Opinion", "Checksum",
-                                                "Dat"}));
+                                                "Copier", "Dat"}));
     const std::vector<DetailGroup> groups = DescribeDetails(details, std::nullopt);
     // The rows shown while the details are computed name the same groups.
     ASSERT_EQ(groups.size(), kDetailGroups.size());

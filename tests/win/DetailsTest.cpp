@@ -99,7 +99,8 @@ TEST_F(Details, ComputeAfterTheOpenCommandAndANewerOpenOutrunsAnOlderOne) {
     EXPECT_EQ(form.lblGameName->Caption(), "QUILLET DEMO CART    ");
     EXPECT_EQ(Shown(), "Image: " + demoPath +
                            "\r\nData: Computing&\r\nFile: Computing&\r\nCartridge: "
-                           "Computing&\r\nOpinion: Computing&\r\nChecksum: Computing&\r\n");
+                           "Computing&\r\nOpinion: Computing&\r\nChecksum: Computing&\r\nCopier: "
+                           "Computing&\r\n");
     // An answer already on its way, for an image no longer on show, is not taken.
     MSG posted{};
     const DWORD start = GetTickCount();
