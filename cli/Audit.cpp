@@ -1,5 +1,6 @@
 #include "cli/Audit.h"
 
+#include "archive/Archive.h"
 #include "base/ByteSource.h"
 #include "base/TextSink.h"
 #include "base/Utf8.h"
@@ -44,18 +45,8 @@ std::string CsvField(const std::string& text) {
 
 constexpr const char* kTool = "quillet-info";
 
-// What the open dialog offers, and the plain binary dumps some tools write.
-bool HasImageExtension(const std::filesystem::path& path) {
-    std::string extension = Utf8FromPath(path.extension());
-    std::ranges::transform(extension, extension.begin(), [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    static constexpr std::string_view kImages[] = {".SFC", ".SMC", ".078", ".FIG", ".SWC", ".BIN"};
-    return std::ranges::find(kImages, extension) != std::end(kImages);
-}
-
-// The images an operand stands for: a file itself, a folder's images with its subfolders', in
-// name order.
+// The images an operand stands for: a file or an archive itself, a folder's images and
+// archives with its subfolders', in name order.
 std::vector<std::string> ImagesUnder(const std::string& operand, std::ostream& err) {
     namespace fs = std::filesystem;
     const fs::path root = PathFromUtf8(operand);
@@ -66,12 +57,14 @@ std::vector<std::string> ImagesUnder(const std::string& operand, std::ostream& e
     fs::recursive_directory_iterator entries(root, error);
     for (; !error && entries != fs::recursive_directory_iterator(); entries.increment(error)) {
         std::error_code typeError;
-        if (entries->is_regular_file(typeError) && HasImageExtension(entries->path()))
-            images.push_back(Utf8FromPath(entries->path()));
+        const std::string name = Utf8FromPath(entries->path());
+        if (entries->is_regular_file(typeError) && (IsImageName(name) || ArchiveFormatOf(name)))
+            images.push_back(name);
     }
-    if (error)
+    if (error) {
         err << kTool << ": "
             << TerminalText("cannot list directory " + operand + ": " + error.message()) << '\n';
+    }
     std::sort(images.begin(), images.end());
     return images;
 }
@@ -81,23 +74,51 @@ struct Reading {
     std::string problem;
 };
 
-Reading ReadImage(const std::string& path) {
+Reading ReadImage(ByteSource& source) {
     Reading reading;
     try {
-        FileSource file(path);
         SNESImageInfo info;
         NullSink log;
-        if (!AnalyseRomImage(file, info, log)) {
+        if (!AnalyseRomImage(source, info, log)) {
             reading.problem = "cannot be read";
             return reading;
         }
-        reading.details = ReadImageDetails(file, info);
+        reading.details = ReadImageDetails(source, info);
     } catch (const Exception& failure) {
         reading.problem = failure.Message();
     } catch (const std::exception& failure) {
         reading.problem = failure.what();
     }
     return reading;
+}
+
+// The images of one operand file, named as the reports name them: the file, or each image
+// member of an archive as ARCHIVE#MEMBER.
+std::vector<std::pair<std::string, Reading>> ReadInput(const std::string& path) {
+    std::vector<std::pair<std::string, Reading>> images;
+    if (!ArchiveFormatOf(path)) {
+        try {
+            FileSource file(path);
+            images.emplace_back(path, ReadImage(file));
+        } catch (const Exception& failure) {
+            images.emplace_back(path, Reading{std::nullopt, failure.Message()});
+        }
+        return images;
+    }
+    const MemberVisitor visitor{
+        .wanted = [](const std::string& name) { return IsImageName(name); },
+        .member =
+            [&](std::unique_ptr<MemberSource> member) {
+                images.emplace_back(member->Name(), ReadImage(*member));
+                return true;
+            },
+        .failure =
+            [&](const std::string& name, const std::string& reason) {
+                images.emplace_back(name, Reading{std::nullopt, reason});
+            },
+    };
+    VisitMembers(path, visitor);
+    return images;
 }
 
 struct GameCount {
@@ -231,17 +252,18 @@ int RunAudit(const std::vector<std::string>& operands, const DatCollection& dats
     // Read and hashed on every core, taken in order.
     AuditReport audit(dats);
     const std::size_t window = std::max(1u, std::thread::hardware_concurrency()) * 2;
-    std::deque<std::future<Reading>> reading;
+    std::deque<std::future<std::vector<std::pair<std::string, Reading>>>> reading;
     std::size_t next = 0;
     for (std::size_t done = 0; done < images.size(); ++done) {
         while (next < images.size() && reading.size() < window)
-            reading.push_back(std::async(std::launch::async, ReadImage, images[next++]));
-        const Reading read = reading.front().get();
+            reading.push_back(std::async(std::launch::async, ReadInput, images[next++]));
+        for (const auto& [name, read] : reading.front().get()) {
+            if (read.details)
+                audit.Add(name, *read.details);
+            else
+                audit.AddUnreadable(name, read.problem);
+        }
         reading.pop_front();
-        if (read.details)
-            audit.Add(images[done], *read.details);
-        else
-            audit.AddUnreadable(images[done], read.problem);
         if (progress)
             err << "\r" << kTool << ": audited " << done + 1 << " of " << images.size() << " files"
                 << std::flush;

@@ -2,6 +2,7 @@
 
 #include "base/Utf8.h"
 #include "rom/Digests.h"
+#include "tests/support/ArchiveMaker.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
 
@@ -49,7 +50,8 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
         "game ( name \"Alpha, the \\\"Game\\\" (USA)\" rom ( name \"Alpha.sfc\" size 65536 sha1 " +
         Sha1(a) + " ) )\ngame ( name \"Beta (Japan)\" rom ( name \"Beta.sfc\" size 65536 sha1 " +
         Sha1(b) + " flags baddump ) )\ngame ( name \"Gamma (Europe)\" rom ( name \"Gamma.sfc\" " +
-        "size 65536 sha1 " + Sha1(c) + " ) )\n";
+        "size 65536 sha1 " + Sha1(c) +
+        " ) )\ngame ( name \"Delta\" rom ( name \"Delta.sfc\" size 1 " + "crc 01234567 ) )\n";
     const std::string datPath = folder.Write("audit.dat", Bytes(dat.begin(), dat.end()));
     std::filesystem::create_directories(folder.Path() / "roms" / "more");
     const std::string first = Listed(folder.Write("roms/alpha.sfc", a));
@@ -58,6 +60,11 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
     const std::string beta = Listed(folder.Write("roms/beta.sfc", b));
     const std::string stray = Listed(folder.Write("roms/stray.bin", unknown));
     folder.Write("roms/readme.txt", {'h', 'i'}); // not an image: not audited
+    // Gamma in a zip, beside a member that is not an image.
+    const std::string zip = Listed(folder.Write(
+        "roms/more/gamma.zip",
+        testing::MakeArchive(ArchiveFormat::Zip, {{"notes.txt", {'x'}}, {"Gamma.sfc", c}})));
+    const std::string gamma = zip + "#Gamma.sfc";
     const std::string roms = Utf8FromPath(folder.Path() / "roms");
 
     for (const std::string& report : {std::string("audit.csv"), std::string("audit.jsonl")}) {
@@ -70,14 +77,13 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
         EXPECT_EQ(status, 0) << err.str();
         EXPECT_TRUE(err.str().empty()) << err.str(); // no progress where there is no terminal
         EXPECT_NE(out.str().find("DAT " + datPath +
-                                 ": 3 games, 1 have, 1 have as a bad dump, 1 missing\n"
-                                 "Files: 4 read, 2 matched, 1 unknown, 1 duplicates\n"),
+                                 ": 4 games, 2 have, 1 have as a bad dump, 1 missing\n"
+                                 "Files: 5 read, 3 matched, 1 unknown, 1 duplicates\n"),
                   std::string::npos)
             << out.str();
         EXPECT_NE(out.str().find("duplicate:  " + copy), std::string::npos) << out.str();
         EXPECT_NE(out.str().find("unknown:    " + stray), std::string::npos) << out.str();
 
-        std::vector<std::map<std::string, std::string>> rows;
         const std::string written = Text(ReadAll(PathFromUtf8(reportPath)));
         if (report.ends_with(".csv")) {
             // Quoted where a field holds a comma or a quote, doubled quotes inside.
@@ -85,7 +91,8 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
                                    ",\"Alpha, the \"\"Game\"\" (USA)\",Alpha.sfc,have," + first +
                                    ",sha1\r\n" + datPath + ",Beta (Japan),Beta.sfc,baddump," +
                                    beta + ",sha1\r\n" + datPath +
-                                   ",Gamma (Europe),Gamma.sfc,missing,,\r\n" + datPath +
+                                   ",Gamma (Europe),Gamma.sfc,have," + gamma + ",sha1\r\n" +
+                                   datPath + ",Delta,Delta.sfc,missing,,\r\n" + datPath +
                                    ",\"Alpha, the \"\"Game\"\" (USA)\",Alpha.sfc,duplicate," +
                                    copy + ",sha1\r\n,,,unknown," + stray + ",\r\n");
             continue;
@@ -98,8 +105,8 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
                                json["file"].get<std::string>());
         }
         EXPECT_EQ(statuses,
-                  (std::vector<std::string>{"have " + first, "baddump " + beta, "missing ",
-                                            "duplicate " + copy, "unknown " + stray}));
+                  (std::vector<std::string>{"have " + first, "baddump " + beta, "have " + gamma,
+                                            "missing ", "duplicate " + copy, "unknown " + stray}));
     }
 }
 
