@@ -100,8 +100,9 @@ const CommandLine<Options>& InfoCommandLine() {
             O{.names = {"--dat"},
               .value = "FILE",
               .help = "look the ROM data up in a DAT file, Logiqx XML or clrmamepro text, as\n"
-                      "No-Intro publishes them, or in every DAT file in a directory and its\n"
-                      "subdirectories; may be given more than once, and implies --details",
+                      "No-Intro publishes them (also zipped), or in every DAT file in a\n"
+                      "directory and its subdirectories; may be given more than once, and\n"
+                      "implies --details",
               .apply = TakeDat},
             O{.names = {"--audit"},
               .help = "with --dat: read every image under the files and directories given\n"

@@ -1,5 +1,6 @@
 #include "dat/DatFile.h"
 
+#include "archive/Archive.h"
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
@@ -206,6 +207,10 @@ DatFormat DetectDatFormat(std::string_view start) {
 }
 
 void DatCollection::Load(const std::string& path, const DatProgress& progress) {
+    if (ArchiveFormatOf(path)) {
+        LoadFromArchive(path);
+        return;
+    }
     std::string document;
     try {
         FileSource file(path);
@@ -233,6 +238,31 @@ void DatCollection::Load(const std::string& path, const DatProgress& progress) {
     LoadDocument(path, document);
     if (progress && document.empty())
         progress(0, 0);
+}
+
+void DatCollection::LoadFromArchive(const std::string& path) {
+    // DATs travel zipped, as their publishers hand them out: the first member that is one.
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+    try {
+        ArchiveReader archive(path);
+        while (const std::optional<ArchiveMember> member = archive.Next()) {
+            std::string lower = member->name;
+            std::ranges::transform(lower, lower.begin(), [](char c) {
+                return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            });
+            if (member->regular && (lower.ends_with(".dat") || lower.ends_with(".xml"))) {
+                name = MemberPath(path, member->name);
+                bytes = archive.ReadAll();
+                break;
+            }
+        }
+    } catch (const EStreamError& failure) {
+        throw EDatError("Cannot read DAT file: " + failure.Message());
+    }
+    if (name.empty())
+        throw EDatError(Where(path) + "no .dat or .xml file in the archive");
+    LoadDocument(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::size_t DatCollection::LoadFolder(const std::string& folder) {

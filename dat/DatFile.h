@@ -58,8 +58,8 @@ using DatProgress = std::function<void(std::uint64_t done, std::uint64_t total)>
 
 class DatCollection {
 public:
-    // Adds the ROMs of the DAT file at `path`. Throws EDatError; the collection is unchanged
-    // then.
+    // Adds the ROMs of the DAT file at `path`, or of the first DAT file in the zip, 7z or gz
+    // archive at `path`. Throws EDatError; the collection is unchanged then.
     void Load(const std::string& path, const DatProgress& progress = {});
 
     // Adds every DAT file in `folder` and its subfolders, in name order, and returns how many.
@@ -80,6 +80,8 @@ public:
     const std::vector<std::string>& Sources() const { return sources_; }
 
 private:
+    void LoadFromArchive(const std::string& path);
+
     std::vector<DatRom> roms_;
     std::vector<std::string> sources_;
     std::unordered_map<std::string, std::size_t> bySha256_;

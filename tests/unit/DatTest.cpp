@@ -2,6 +2,7 @@
 
 #include "base/Utf8.h"
 
+#include "tests/support/ArchiveMaker.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -362,6 +363,34 @@ TEST(Dat, FilesAreReadByContentAndFoldersWithTheirSubfolders) {
         EXPECT_TRUE(failure.Message().starts_with("DAT file " + Listed(broken) +
                                                   ": looks like a clrmamepro DAT, but line 1: "))
             << failure.Message();
+    }
+}
+
+TEST(Dat, ADatInAnArchiveIsItsFirstDatMember) {
+    testing::TempFolder folder;
+    const auto item = [](const char* name, std::string_view text) {
+        return testing::ArchiveItem{name, std::vector<std::uint8_t>(text.begin(), text.end())};
+    };
+    const std::string zip = folder.Write(
+        "no-intro.zip", testing::MakeArchive(ArchiveFormat::Zip, {item("readme.txt", "hello"),
+                                                                  item("snes.dat", kLibretro),
+                                                                  item("other.xml", kDat)}));
+    DatCollection dats;
+    dats.Load(zip);
+    EXPECT_EQ(dats.Sources(), std::vector<std::string>{zip + "#snes.dat"});
+    EXPECT_EQ(dats.Roms().size(), 4u);
+
+    const std::string none = folder.Write(
+        "none.zip", testing::MakeArchive(ArchiveFormat::Zip, {item("readme.txt", "hello")}));
+    const std::string garbage = folder.Write("garbage.zip", Bytes("not a zip at all"));
+    for (const std::string& path : {none, garbage}) {
+        try {
+            DatCollection other;
+            other.Load(path);
+            ADD_FAILURE() << path << " was taken for a DAT file";
+        } catch (const EDatError& failure) {
+            EXPECT_NE(failure.Message().find(path), std::string::npos) << failure.Message();
+        }
     }
 }
 
