@@ -37,7 +37,9 @@ TfrmDatFiles::TfrmDatFiles(ui::TForm& mainForm, TDatFiles& files, TfrmProgress& 
 
     OpenDialog1 = &Create<ui::TOpenDialog>();
     OpenDialog1->Title = "Add DAT File";
-    OpenDialog1->Filter = {{"DAT files (*.dat;*.xml)", "*.dat;*.xml"}, {"All files (*.*)", "*.*"}};
+    OpenDialog1->Filter = {
+        {"DAT files (*.dat;*.xml;*.zip;*.7z;*.gz)", "*.dat;*.xml;*.zip;*.7z;*.gz"},
+        {"All files (*.*)", "*.*"}};
     CenterOnScreen();
 }
 
