@@ -121,7 +121,9 @@ void TForm1::CreateControls() {
                            {"Super Magicom files (*.SMC)", "*.SMC"},
                            {"Game Doctor (*.078)", "*.078"},
                            {"Pro Fighter files (*.FIG)", "*.FIG"},
-                           {"Super Wild Card (*.SWC)", "*.SWC"}};
+                           {"Super Wild Card (*.SWC)", "*.SWC"},
+                           // Images as collections keep them: the first image inside opens.
+                           {"Zipped images (*.zip)", "*.zip"}};
     OpenDialog1->FilterIndex = 1;
 
     Timer1 = &Create<ui::TTimer>(100);
@@ -314,13 +316,21 @@ void TForm1::ShowChosenImage() {
             }
         }
     } refresh{*this};
-    if (!OpenDialog1->FileName.empty()) {
+    // An archive stands for the first image in it, named ARCHIVE#MEMBER.
+    const std::string chosen = OpenDialog1->FileName;
+    std::unique_ptr<MemberSource> member;
+    if (!chosen.empty() && ArchiveFormatOf(chosen))
+        member = FirstImageIn(chosen);
+    if (!chosen.empty() && (member || !ArchiveFormatOf(chosen))) {
         StopComputingDetails();
         FDetails.reset();
         FDetailsProblem = "The open command did not get as far as reading the image.";
-        FFileName = OpenDialog1->FileName;
+        FFileName = member ? member->Name() : chosen;
         FilenameEdit->SetText(FFileName);
-        AnalyseRomImage(FFileName, FInfo, *log_);
+        if (member)
+            AnalyseRomImage(*member, FInfo, *log_);
+        else
+            AnalyseRomImage(FFileName, FInfo, *log_);
         const char separator = ui::DecimalSeparator();
         edtRomFmt->SetText(RomFormatText(FInfo));
         edtSRAMSize->SetText(SramSizeText(FInfo));
@@ -335,7 +345,7 @@ void TForm1::ShowChosenImage() {
         LogLine(FormatDecimal(FInfo.Status));
         Memo1->SetText(FInfo.Errors + "\r\n");
         ShowStatus(FInfo.Status);
-        LoadRomImage(FFileName, FInfo);
+        LoadRomImage(FFileName, std::move(member), FInfo);
     }
     LogLine("Open Finished...");
     Timer1->SetEnabled(true);
@@ -420,7 +430,23 @@ void TForm1::SpeedButton1Click() {
     }
 }
 
+std::unique_ptr<MemberSource> TForm1::FirstImageIn(const std::string& archive) {
+    try {
+        if (std::unique_ptr<MemberSource> member = ReadFirstImage(archive))
+            return member;
+        TellLoadProblem("There is no SNES image in " + archive + ".");
+    } catch (const EStreamError& failure) {
+        TellLoadProblem(failure.Message() + ".");
+    }
+    return nullptr;
+}
+
 void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
+    LoadRomImage(path, nullptr, info);
+}
+
+void TForm1::LoadRomImage(const std::string& path, std::unique_ptr<ByteSource> source,
+                          SNESImageInfo info) {
     // The computation under way reads the buffer that is about to be filled.
     StopComputingDetails();
     FDetails.reset();
@@ -438,9 +464,10 @@ void TForm1::LoadRomImage(const std::string& path, SNESImageInfo info) {
         TLoad& load;
         ~HideWhenDone() { load.Finish(); }
     } hide{*Load};
-    std::unique_ptr<FileSource> file;
+    std::unique_ptr<ByteSource> file = std::move(source);
     try {
-        file = std::make_unique<FileSource>(path);
+        if (!file)
+            file = std::make_unique<FileSource>(path);
     } catch (const EFOpenError& failure) {
         // Gone since the analysis, say: the pages show what the analysis found.
         FDetailsProblem = failure.Message();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "archive/Archive.h"
 #include "base/TextSink.h"
 #include "rom/ImageDetails.h"
 #include "rom/ImageLoader.h"
@@ -117,6 +118,9 @@ public:
     void RefreshDetails();
     void SpeedButton1Click();
     void LoadRomImage(const std::string& path, SNESImageInfo info);
+    // The same from a source already open (an archive's member), which `path` names.
+    void LoadRomImage(const std::string& path, std::unique_ptr<ByteSource> source,
+                      SNESImageInfo info);
     void Timer1Timer();
     void TabSheet1Enter();
     void TabSheet1Exit();
@@ -141,6 +145,8 @@ private:
     void ShowStatus(std::int32_t status);
     // The open command from the dialog's answer on: shows and loads the file it names, if any.
     void ShowChosenImage();
+    // The first image in an archive, or nothing after saying why there is none.
+    std::unique_ptr<MemberSource> FirstImageIn(const std::string& archive);
     // Starts computing the details of the image just loaded, from the buffer and `source`.
     void ComputeDetails(std::unique_ptr<ByteSource> source, const SNESImageInfo& info,
                         LoadedImage image);

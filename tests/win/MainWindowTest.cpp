@@ -5,6 +5,7 @@
 #include "app/DirectX.h"
 #include "app/Settings.h"
 #include "base/Utf8.h"
+#include "tests/support/ArchiveMaker.h"
 #include "tests/support/TempFolder.h"
 #include "tests/win/FakeDirectX.h"
 #include "tests/win/MainWindowFixture.h"
@@ -299,6 +300,35 @@ TEST_F(OpenCommand, NamesInAnyScriptOpenFromTheCommandLineTheDialogAndADrop) {
     PumpMessages();
     EXPECT_EQ(shownName(), ui::Utf8ToWide(japan));
     EXPECT_EQ(form.edtFileFmt->Text(), "Super Wild Card (SWC)");
+}
+
+// A zipped image opens as its first image member would, named ARCHIVE#MEMBER; an archive
+// without one is refused before anything changes.
+TEST_F(OpenCommand, AnArchiveOpensItsFirstImage) {
+    const Bytes demo = DemoImage();
+    const std::string zip = folder.Write(
+        "games.zip", MakeArchive(ArchiveFormat::Zip, {{"readme.txt", {'h', 'i'}},
+                                                      {"Demo (World).smc", demo},
+                                                      {"other.sfc", MakeRomData(65536, 2)}}));
+    Open(zip);
+    EXPECT_EQ(form.FilenameEdit->Text(), zip + "#Demo (World).smc");
+    EXPECT_EQ(form.edtFileFmt->Text(), "Super Wild Card (SWC)");
+    EXPECT_EQ(form.lblGameName->Caption(), "QUILLET DEMO CART    ");
+    EXPECT_TRUE(std::equal(demo.begin() + 512, demo.end(), form.FRomBuffer.begin()));
+    ASSERT_TRUE(form.FDetails);
+    EXPECT_EQ(form.FDetails->file.size, demo.size());
+    EXPECT_TRUE(log.Text().ends_with("\n1\nOpen Finished...\n")) << log.Text();
+
+    const std::string empty =
+        folder.Write("empty.zip", MakeArchive(ArchiveFormat::Zip, {{"readme.txt", {'h'}}}));
+    const std::string broken = folder.Write("broken.zip", {'P', 'K', 3, 4, 0});
+    for (const std::string& archive : {empty, broken}) {
+        const auto boxes = Open(archive);
+        ASSERT_EQ(boxes.size(), 2u) << archive; // the dialog, then why
+        EXPECT_NE(boxes[1].text.find(archive), std::string::npos) << boxes[1].text;
+        EXPECT_EQ(form.FilenameEdit->Text(), zip + "#Demo (World).smc");
+        EXPECT_TRUE(form.Timer1->Enabled());
+    }
 }
 
 TEST_F(MainWindow, EmulateWarnsWithEveryErrorAndAgainWhenTheTitleCannotBeStored) {
