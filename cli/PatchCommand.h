@@ -1,7 +1,7 @@
 // quillet-fix's patches: applying one before the repairs, and making one.
 #pragma once
 
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 #include "rom/PatchApply.h"
 
 #include <cstdint>
