@@ -13,7 +13,10 @@
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
 #include "base/Version.h"
+#include "files/SafeWrite.h"
 #include "rom/DetailsDescription.h"
+#include "rom/ImageRepair.h"
+#include "rom/PatchFile.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomDescription.h"
 
@@ -49,7 +52,28 @@ void TellLoadProblem(const std::string& text) {
     ui::Application().MessageBox(text, "Quillet", MB_OK | MB_ICONWARNING);
 }
 
+// Where a file's name starts after its folder, in either kind of separator.
+std::size_t NameStart(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+// Where the extension of the name starting at `start` begins (its dot), or the end when it has
+// none; a name that starts with its only dot has none.
+std::size_t ExtensionStart(const std::string& path, std::size_t start) {
+    const std::size_t dot = path.find_last_of('.');
+    return dot == std::string::npos || dot <= start ? path.size() : dot;
+}
+
 } // namespace
+
+std::string PatchedImageName(const std::string& image, const std::string& patch) {
+    const std::size_t imageName = NameStart(image);
+    const std::size_t patchName = NameStart(patch);
+    return image.substr(0, imageName) +
+           patch.substr(patchName, ExtensionStart(patch, patchName) - patchName) +
+           image.substr(ExtensionStart(image, imageName));
+}
 
 TForm1::TForm1(TComponent* owner) : TForm(owner), FRomBuffer(kRomBufferSize, 0) {
     SetName("Form1");
@@ -126,6 +150,13 @@ void TForm1::CreateControls() {
                            {"Zipped images (*.zip)", "*.zip"}};
     OpenDialog1->FilterIndex = 1;
 
+    PatchDialog1 = &Create<ui::TOpenDialog>();
+    PatchDialog1->Title = "Apply Patch";
+    PatchDialog1->Filter = {{"Patches (*.ips;*.bps;*.ups)", "*.ips;*.bps;*.ups"},
+                            {"All files (*.*)", "*.*"}};
+    SaveDialog1 = &Create<ui::TSaveDialog>();
+    SaveDialog1->Title = "Save Patched Image";
+
     Timer1 = &Create<ui::TTimer>(100);
     Timer1->OnTimer = [this](TComponent*) { Timer1Timer(); };
 }
@@ -135,6 +166,7 @@ void TForm1::CreateMenu() {
     menu.AddMenu("&File", {{"&Open Game...", cmdOpenGame},
                            {"&Details...\tCtrl+D", cmdDetails},
                            {"DAT &Files...", cmdDatFiles},
+                           {"Apply &Patch...", cmdApplyPatch},
                            {"-", 0},
                            {"&Reset Static RAM", cmdResetStaticRam},
                            {"-", 0},
@@ -153,6 +185,8 @@ void TForm1::CreateMenu() {
             Details1Click();
         if (command == cmdDatFiles)
             DatFiles1Click();
+        if (command == cmdApplyPatch)
+            ApplyPatch1Click();
         // "Reset Static RAM" does nothing yet: there is no emulation whose RAM it could reset.
     };
 }
@@ -383,6 +417,69 @@ void TForm1::Details1Click() {
 void TForm1::DatFiles1Click() {
     frmDatFiles->Refresh();
     frmDatFiles->ShowModal();
+}
+
+void TForm1::ApplyPatch1Click() {
+    if (FFileName.empty()) {
+        ui::Application().MessageBox("There is no image to patch: open one first.", "Quillet",
+                                     MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::string image = FFileName;
+    if (!PatchDialog1->Execute(Handle()))
+        return;
+    const std::string patch = PatchDialog1->FileName;
+
+    // The result keeps the image's kind of name, whatever the user types.
+    const std::size_t imageName = NameStart(image);
+    const std::size_t dot = ExtensionStart(image, imageName);
+    const std::string extension = dot < image.size() ? image.substr(dot + 1) : "";
+    SaveDialog1->DefaultExt = extension;
+    SaveDialog1->Filter.clear();
+    if (!extension.empty())
+        SaveDialog1->Filter.push_back(
+            {"Images like this one (*." + extension + ")", "*." + extension});
+    SaveDialog1->Filter.push_back({"All files (*.*)", "*.*"});
+    SaveDialog1->FilterIndex = 1;
+    SaveDialog1->FileName = PatchedImageName(image, patch);
+    if (!SaveDialog1->Execute(Handle()))
+        return;
+    const std::string target = SaveDialog1->FileName;
+
+    // What quillet-fix --patch says goes into the same words here: the refusals follow the
+    // image's name, as in its messages, and nothing is written.
+    const auto tell = [](const std::string& text, UINT icon) {
+        ui::Application().MessageBox(text, "Quillet", MB_OK | icon);
+    };
+    PatchOutcome outcome;
+    try {
+        outcome = ApplyPatchFile(patch, ReadImageFile(image));
+    } catch (const EPatchRefused& refusal) {
+        tell(image + ": " + refusal.Message(), MB_ICONWARNING);
+        return;
+    } catch (const ERepairRefused& refusal) { // an image too large to be a cartridge
+        tell(image + ": " + refusal.Message(), MB_ICONWARNING);
+        return;
+    } catch (const Exception& failure) { // cannot be opened or read
+        tell(failure.Message(), MB_ICONERROR);
+        return;
+    }
+
+    // The dialog asked before an existing file was chosen: it is replaced.
+    const std::unique_ptr<FileLayer> files = MakeSystemFileLayer();
+    try {
+        WriteFileSafely(*files, target, outcome.image, true);
+    } catch (const EWriteFailure& failure) {
+        const bool existed = files->Exists(target);
+        tell(image + ": " + failure.Message() + "; " +
+                 (existed ? target + " is as it was" : "nothing was written"),
+             MB_ICONERROR);
+        return;
+    }
+    for (const std::string& line : DescribePatchLines(outcome, true))
+        LogLine(image + ": " + line);
+    LogLine(image + ": wrote " + target);
+    OpenFile(target);
 }
 
 void TForm1::RefreshDetails() {

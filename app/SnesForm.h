@@ -29,6 +29,11 @@ class TLoad;
 class TdlgWarn;
 class TfrmDirectX;
 
+// The name the patch command suggests for its result: the patch's name in the image's folder,
+// with the image's extension ("C:\roms\Game.smc" and "Hack v1.2.bps" give
+// "C:\roms\Hack v1.2.smc").
+std::string PatchedImageName(const std::string& image, const std::string& patch);
+
 class TForm1 : public ui::TForm {
 public:
     explicit TForm1(TComponent* owner = nullptr);
@@ -70,6 +75,9 @@ public:
     ui::THotKey* HotKeySelect = nullptr;
     ui::TTimer* Timer1 = nullptr;
     ui::TOpenDialog* OpenDialog1 = nullptr;
+    // The patch command's: the patch to apply, and where its result goes.
+    ui::TOpenDialog* PatchDialog1 = nullptr;
+    ui::TSaveDialog* SaveDialog1 = nullptr;
 
     std::string FFileName;
     SNESImageInfo FInfo;
@@ -88,7 +96,8 @@ public:
         cmdExit,
         cmdDetails,
         cmdDatFiles,
-        cmdAbout
+        cmdAbout,
+        cmdApplyPatch
     };
 
     // The loading window, made after this one, and where the log goes.
@@ -114,6 +123,9 @@ public:
     void About1Click();
     void Details1Click();
     void DatFiles1Click();
+    // Applies a patch to the image on show, as quillet-fix --patch does, writes the result
+    // where the save dialog says, and opens it. Either dialog cancelled, nothing happens.
+    void ApplyPatch1Click();
     // Shows the image on show, or that there is none, in the Details window.
     void RefreshDetails();
     void SpeedButton1Click();

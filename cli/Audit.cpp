@@ -5,7 +5,7 @@
 #include "base/TextSink.h"
 #include "base/Utf8.h"
 #include "cli/CommandLine.h"
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 #include "rom/ImageLoader.h"
 #include "rom/RomAnalysis.h"
 

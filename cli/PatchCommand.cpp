@@ -1,6 +1,5 @@
 #include "cli/PatchCommand.h"
 
-#include "base/ByteSource.h"
 #include "base/NumberFormat.h"
 #include "cli/CommandLine.h"
 #include "rom/HeaderLayout.h"
@@ -12,28 +11,6 @@ namespace quillet {
 namespace {
 
 constexpr const char* kTool = "quillet-fix";
-
-// No patch or image for a cartridge comes near this; a larger file is no such thing, and is
-// refused before it is read.
-constexpr std::uint64_t kLargestPatchInput = 64 * 1024 * 1024;
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, const char* what) {
-    FileSource file(path);
-    if (file.Size() > kLargestPatchInput) {
-        throw EPatchRefused(path + " is too large for " + what + ": " +
-                            FormatByteCount(file.Size()) + ", more than " +
-                            FormatByteCount(kLargestPatchInput));
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t got = file.ReadAt(done, std::span(bytes).subspan(done));
-        if (got == 0)
-            throw EReadFailure("Cannot read file " + path + ": it shrank while it was read");
-        done += got;
-    }
-    return bytes;
-}
 
 // The data without a copier header, by the analysis' rule.
 std::span<const std::uint8_t> DataOf(std::span<const std::uint8_t> image) {
@@ -62,18 +39,6 @@ std::optional<std::string> PatchOptionsProblem(const PatchOptions& patching, boo
     return std::nullopt;
 }
 
-PatchOutcome ApplyPatchFile(const PatchOptions& patching, std::span<const std::uint8_t> image) {
-    const std::vector<std::uint8_t> patch = ReadWholeFile(*patching.patch, "a patch");
-    return ApplyPatch(image, patch, patching.way);
-}
-
-std::vector<std::string> DescribePatchLines(const PatchOutcome& outcome, bool made) {
-    std::vector<std::string> lines{DescribePatching(outcome, made)};
-    for (const std::string& note : outcome.notes)
-        lines.push_back("note: " + note);
-    return lines;
-}
-
 int MakePatchCommand(const MakePatchRequest& request, std::ostream& out, std::ostream& err,
                      FileLayer& files) {
     const std::string& file = request.file;
@@ -84,8 +49,8 @@ int MakePatchCommand(const MakePatchRequest& request, std::ostream& out, std::os
     std::vector<std::uint8_t> patch;
     bool headers = false;
     try {
-        const std::vector<std::uint8_t> original = ReadWholeFile(request.original, "a patch");
-        const std::vector<std::uint8_t> target = ReadWholeFile(file, "a patch");
+        const std::vector<std::uint8_t> original = ReadPatchInput(request.original, "a patch");
+        const std::vector<std::uint8_t> target = ReadPatchInput(file, "a patch");
         const auto from = DataOf(original);
         const auto to = DataOf(target);
         headers = from.size() != original.size() || to.size() != target.size();

@@ -1,8 +1,8 @@
 // quillet-fix's patches: applying one before the repairs, and making one.
 #pragma once
 
-#include "cli/SafeWrite.h"
-#include "rom/PatchApply.h"
+#include "files/SafeWrite.h"
+#include "rom/PatchFile.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,13 +24,6 @@ struct PatchOptions {
 // error, or empty.
 std::optional<std::string> PatchOptionsProblem(const PatchOptions& patching, bool repairs,
                                                bool hasOutput, bool inPlace, std::size_t fileCount);
-
-// Reads and applies the patch to `image`. Throws EPatchRefused, or Exception when the patch
-// cannot be read.
-PatchOutcome ApplyPatchFile(const PatchOptions& patching, std::span<const std::uint8_t> image);
-
-// The lines that say what the patch did or would do, notes included.
-std::vector<std::string> DescribePatchLines(const PatchOutcome& outcome, bool made);
 
 // --make-patch: writes a patch that turns `original` into `file` to `output`, or says what it
 // would write. Returns the exit status.

@@ -290,21 +290,6 @@ std::vector<std::string> DescribeChanges(const RepairResult& result, bool made) 
     return lines;
 }
 
-std::vector<std::uint8_t> ReadImage(const std::string& path) {
-    FileSource file(path);
-    // Refused before it is read: a file of gigabytes is no cartridge.
-    CheckRepairableSize(file.Size());
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t got = file.ReadAt(done, std::span(bytes).subspan(done));
-        if (got == 0)
-            throw EReadFailure("Cannot read file " + path + ": it shrank while it was read");
-        done += got;
-    }
-    return bytes;
-}
-
 std::string TargetExistsText(const std::string& target) {
     return std::string(kTool) + ": " + target + " exists; give --force to replace it\n";
 }
@@ -335,9 +320,9 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
     RepairResult result;
     std::optional<PatchOutcome> patched;
     try {
-        const std::vector<std::uint8_t> image = ReadImage(path);
+        const std::vector<std::uint8_t> image = ReadImageFile(path);
         if (options.patching.patch) {
-            patched = ApplyPatchFile(options.patching, image);
+            patched = ApplyPatchFile(*options.patching.patch, image, options.patching.way);
             const RepairRequest& r = options.request;
             if (Repairs(r))
                 result = RepairImage(patched->image, r);

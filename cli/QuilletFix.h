@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include <ostream>
 #include <span>

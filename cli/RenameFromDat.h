@@ -1,7 +1,7 @@
 // Naming image files as a DAT file names their data: the collector's "rename to DAT names".
 #pragma once
 
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include <ostream>
 #include <string>

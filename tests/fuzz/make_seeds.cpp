@@ -104,9 +104,9 @@ int main(int argc, char** argv) {
     std::copy(doctor.begin(), doctor.end(), headered.begin() + 1);
     headered.insert(headered.end(), interleaved.begin(), interleaved.end());
     Write(copier / "gamedoctor.bin", headered);
-    Bytes odd(1 + 1024, 0x55);
-    odd[0] = 0x00;
-    odd.insert(odd.end(), interleaved.begin(), interleaved.end());
-    Write(copier / "odd.bin", odd);
+    Bytes oddHeader(1 + 1024, 0x55);
+    oddHeader[0] = 0x00;
+    oddHeader.insert(oddHeader.end(), interleaved.begin(), interleaved.end());
+    Write(copier / "odd-header.bin", oddHeader);
     return 0;
 }

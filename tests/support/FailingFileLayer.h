@@ -2,7 +2,7 @@
 // a full disk or a lost device would. A write that fails has written half its bytes first.
 #pragma once
 
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 #include "cli/QuilletFix.h"
 #include "cli/QuilletInfo.h"
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include <gtest/gtest.h>
 

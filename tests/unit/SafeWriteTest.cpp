@@ -1,4 +1,4 @@
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include "tests/support/FailingFileLayer.h"
 #include "tests/support/MessageOf.h"

@@ -18,6 +18,8 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -71,14 +73,43 @@ TEST_F(MainWindow, NoControlSharesAnIdWithAMenuCommand) {
     std::vector<int> ids;
     EnumChildWindows(form.Handle(), CollectId, reinterpret_cast<LPARAM>(&ids));
     ASSERT_GT(ids.size(), 20u);
-    const int commands[] = {TForm1::cmdOpenGame, TForm1::cmdResetStaticRam, TForm1::cmdExit,
-                            TForm1::cmdDetails,  TForm1::cmdDatFiles,       TForm1::cmdAbout};
+    const int commands[] = {TForm1::cmdOpenGame,  TForm1::cmdResetStaticRam, TForm1::cmdExit,
+                            TForm1::cmdDetails,   TForm1::cmdDatFiles,       TForm1::cmdAbout,
+                            TForm1::cmdApplyPatch};
     for (const int id : ids) {
         if (id == 0)
             continue; // windows the system made inside a control
         EXPECT_LT(id, ui::kFirstCommandId);
         EXPECT_EQ(std::ranges::count(commands, id), 0) << id;
     }
+}
+
+// Alt+F and a letter choose one item: no letter marks two items of the File menu.
+TEST_F(MainWindow, FileMenuHasApplyPatchAfterDatFilesAndEachMnemonicOnce) {
+    HMENU file = GetSubMenu(GetMenu(form.Handle()), 0);
+    ASSERT_NE(file, nullptr);
+    std::vector<std::string> items;
+    std::string letters;
+    for (int i = 0; i < GetMenuItemCount(file); ++i) {
+        char text[128] = {};
+        GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        items.push_back(text);
+        if (const char* amp = std::strchr(text, '&'))
+            letters += static_cast<char>(std::toupper(static_cast<unsigned char>(amp[1])));
+    }
+    const std::vector<std::string> expected{"&Open Game...",
+                                            "&Details...\tCtrl+D",
+                                            "DAT &Files...",
+                                            "Apply &Patch...",
+                                            "",
+                                            "&Reset Static RAM",
+                                            "",
+                                            "E&xit"};
+    EXPECT_EQ(items, expected);
+    std::string sorted = letters;
+    std::ranges::sort(sorted);
+    EXPECT_EQ(std::ranges::adjacent_find(sorted), sorted.end()) << letters;
+    EXPECT_EQ(GetMenuItemID(file, 3), static_cast<UINT>(TForm1::cmdApplyPatch));
 }
 
 TEST_F(MainWindow, BindingsComeBackAfterARestartAndBadEntriesAreHandledAsBefore) {

@@ -2,6 +2,10 @@
 
 #include "ui/Application.h"
 
+#include <dlgs.h>
+
+#include <algorithm>
+
 namespace quillet::testing {
 
 static MessageBoxAnswerer* current = nullptr;
@@ -13,12 +17,14 @@ static std::string TextOf(HWND window) {
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(int answer)
-    : hook_(SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId())), answer_(answer),
-      previous_(current) {
+    : hook_(SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId())),
+      idleHook_(SetWindowsHookExA(WH_CALLWNDPROC, &IdleHook, nullptr, GetCurrentThreadId())),
+      answer_(answer), previous_(current) {
     current = this;
 }
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
+    UnhookWindowsHookEx(idleHook_);
     UnhookWindowsHookEx(hook_);
     current = previous_; // an answerer made inside another's life hands back to it
 }
@@ -30,12 +36,44 @@ LRESULT CALLBACK MessageBoxAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam
     // the static control numbered 0xFFFF.
     if (code == HCBT_ACTIVATE && current != nullptr && GetClassNameA(box, kind, sizeof kind) &&
         std::string(kind) == "#32770") {
-        current->seen_.push_back(
-            {TextOf(box), TextOf(GetDlgItem(box, 0xFFFF)), GetDlgItem(box, IDCANCEL) != nullptr});
+        // The open and save dialogs have a File name field (a combo box, or an edit field).
+        const bool fileDialog =
+            GetDlgItem(box, cmb13) != nullptr || GetDlgItem(box, edt1) != nullptr;
+        if (fileDialog && std::ranges::count(current->fileDialogs_, box) > 0)
+            return CallNextHookEx(nullptr, code, wParam, lParam);
+        // A file dialog's labels are numbered 0xFFFF too: it has no text of its own.
+        current->seen_.push_back({TextOf(box),
+                                  fileDialog ? std::string() : TextOf(GetDlgItem(box, 0xFFFF)),
+                                  GetDlgItem(box, IDCANCEL) != nullptr});
         if (current->OnSeen)
             current->OnSeen(current->seen_.back());
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(current->answer_, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(box, current->answer_)));
+        const int answer =
+            current->AnswerFor ? current->AnswerFor(current->seen_.back()) : current->answer_;
+        if (fileDialog) {
+            current->fileDialogs_.push_back(box);
+            current->waiting_.emplace_back(box, answer);
+        } else {
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK MessageBoxAnswerer::IdleHook(int code, WPARAM wParam, LPARAM lParam) {
+    // A dialog's loop tells its owner when it has handled every message.
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && current != nullptr && call->message == WM_ENTERIDLE &&
+        call->wParam == MSGF_DIALOGBOX) {
+        const auto box = reinterpret_cast<HWND>(call->lParam);
+        auto& waiting = current->waiting_;
+        const auto found =
+            std::ranges::find_if(waiting, [box](const auto& entry) { return entry.first == box; });
+        if (found != waiting.end()) {
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(found->second, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, found->second)));
+            waiting.erase(found);
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -1,5 +1,5 @@
-// Answers the program's message boxes from inside the test, after reading them off the real
-// box: its caption, its text and its buttons.
+// Answers the program's message boxes and file dialogs from inside the test, after reading
+// them off the real box: its caption, its text and its buttons.
 #pragma once
 
 #include "ui/Win32.h"
@@ -12,7 +12,7 @@ namespace quillet::testing {
 
 struct SeenBox {
     std::string caption;
-    std::string text;
+    std::string text; // empty for an open or save dialog
     bool hasCancel = false;
 };
 
@@ -27,10 +27,19 @@ public:
     const std::vector<SeenBox>& Seen() const { return seen_; }
     // Called for each box as it comes up, before it is answered.
     std::function<void(const SeenBox& box)> OnSeen;
+    // When set, chooses each box's answer instead of the one given at construction: a file
+    // dialog answered IDOK takes the name preset in it.
+    std::function<int(const SeenBox& box)> AnswerFor;
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK IdleHook(int code, WPARAM wParam, LPARAM lParam);
     HHOOK hook_;
+    HHOOK idleHook_;
+    // File dialogs take IDOK only once they are set up, that is once their loop is idle; and
+    // they are activated again after a question of their own, which is no new dialog.
+    std::vector<std::pair<HWND, int>> waiting_;
+    std::vector<HWND> fileDialogs_;
     int answer_;
     MessageBoxAnswerer* previous_;
     std::vector<SeenBox> seen_;

@@ -1,5 +1,5 @@
 // The file layer on Windows.
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include <windows.h>
 

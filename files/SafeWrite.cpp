@@ -1,4 +1,4 @@
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include "base/Utf8.h"
 

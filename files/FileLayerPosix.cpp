@@ -1,5 +1,5 @@
 // The file layer on POSIX systems.
-#include "cli/SafeWrite.h"
+#include "files/SafeWrite.h"
 
 #include <cerrno>
 #include <chrono>
