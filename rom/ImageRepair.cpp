@@ -45,14 +45,6 @@ HeaderPlace AnalysisPlace(const SNESImageInfo& info) {
     return info.HiRom ? HeaderPlace::HiRom : HeaderPlace::LoRom;
 }
 
-SNESImageInfo Analyse(std::span<const std::uint8_t> image) {
-    SNESImageInfo info;
-    NullSink log;
-    MemorySource source(image);
-    AnalyseRomImage(source, info, log);
-    return info;
-}
-
 ImageDetails Scan(std::span<const std::uint8_t> image, const SNESImageInfo& info) {
     ImageScanner scanner(image.size(), static_cast<std::uint64_t>(info.HeaderSize));
     scanner.Feed(image);
@@ -143,7 +135,7 @@ std::string Decimal(std::uint64_t value) {
 ImageDetails ScanData(std::span<const std::uint8_t> data) {
     ImageScanner scanner(data.size(), 0);
     scanner.Feed(data);
-    return scanner.Finish(Analyse(data));
+    return scanner.Finish(AnalyseImageBytes(data));
 }
 
 std::string HeaderName(const SNESImageInfo& info, const ImageDetails& details) {
@@ -251,7 +243,7 @@ std::array<std::uint8_t, kCopierHeaderBytes> MakeSwcHeader(std::uint16_t blocks,
 
 RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairRequest& request) {
     CheckRepairableSize(image.size());
-    const SNESImageInfo before = Analyse(image);
+    const SNESImageInfo before = AnalyseImageBytes(image);
     const ImageDetails original = Scan(image, before);
     const auto offset = static_cast<std::size_t>(original.data.offset);
     std::vector<std::uint8_t> header(image.begin(), image.begin() + offset);
@@ -328,7 +320,7 @@ RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairReques
     if (request.addSwcHeader) {
         // The header follows the map the analysis will read, which a new checksum can change
         // and a header in front of the data cannot.
-        bare = Analyse(data);
+        bare = AnalyseImageBytes(data);
         result.added = SwcHeaderFor(data.size(), *bare);
         const auto swc = MakeSwcHeader(result.added->blocks, result.added->modeByte);
         header.assign(swc.begin(), swc.end());
@@ -339,7 +331,7 @@ RepairResult RepairImage(std::span<const std::uint8_t> image, const RepairReques
     result.changed = !std::ranges::equal(result.image, image);
 
     // Read the result back as the analysis and the second opinion will.
-    const SNESImageInfo after = Analyse(result.image);
+    const SNESImageInfo after = AnalyseImageBytes(result.image);
     if (result.checksum && result.checksum->Changes()) {
         const ImageDetails check = Scan(result.image, after);
         if (check.opinion.place != result.checksum->place) {

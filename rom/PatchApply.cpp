@@ -36,20 +36,12 @@ void CheckResultData(std::uint64_t dataBytes) {
     }
 }
 
-SNESImageInfo Analyse(std::span<const std::uint8_t> image) {
-    SNESImageInfo info;
-    NullSink log;
-    MemorySource source(image);
-    AnalyseRomImage(source, info, log);
-    return info;
-}
-
 // The image's copier header in front of new data, its blocks count set for the data's size
 // where the header is one whose format keeps the count there.
 std::vector<std::uint8_t> PutHeaderBack(std::span<const std::uint8_t> image,
                                         std::span<const std::uint8_t> data, PatchOutcome& outcome) {
     std::vector<std::uint8_t> result(image.begin(), image.begin() + kCopierHeaderBytes);
-    const SNESImageInfo info = Analyse(image);
+    const SNESImageInfo info = AnalyseImageBytes(image);
     if (info.CopierHeaderKnown) {
         const std::uint64_t blocks = (data.size() + kRomBlock - 1) / kRomBlock;
         const auto count = static_cast<std::uint16_t>(blocks);
@@ -219,7 +211,7 @@ PatchOutcome ApplyIpsChoosing(std::span<const std::uint8_t> image,
 
 bool InternalChecksumMatches(std::span<const std::uint8_t> image) {
     try {
-        const SNESImageInfo info = Analyse(image);
+        const SNESImageInfo info = AnalyseImageBytes(image);
         MemorySource source(image);
         const auto dataStart = static_cast<std::uint64_t>(info.HeaderSize);
         if (image.size() <= dataStart)

@@ -239,4 +239,12 @@ bool AnalyseRomImage(const std::string& path, SNESImageInfo& info, TextSink& log
     return AnalyseRomImage(*file, info, log);
 }
 
+SNESImageInfo AnalyseImageBytes(std::span<const std::uint8_t> image) {
+    SNESImageInfo info;
+    NullSink log;
+    MemorySource source(image);
+    AnalyseRomImage(source, info, log);
+    return info;
+}
+
 } // namespace quillet

@@ -5,6 +5,8 @@
 #include "base/TextSink.h"
 #include "rom/SnesImageInfo.h"
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 namespace quillet {
@@ -24,5 +26,8 @@ bool AnalyseRomImage(const std::string& path, SNESImageInfo& info, TextSink& log
 
 // The same over any byte source.
 bool AnalyseRomImage(ByteSource& source, SNESImageInfo& info, TextSink& log);
+
+// The analysis of an image in memory, into a fresh record, with no trace.
+SNESImageInfo AnalyseImageBytes(std::span<const std::uint8_t> image);
 
 } // namespace quillet

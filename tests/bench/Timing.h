@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -28,6 +31,20 @@ template <typename Work> double MedianSeconds(int rounds, Work work) {
         times.push_back(SecondsSince(start));
     }
     return Median(std::move(times));
+}
+
+// Game sizes of a real collection, in MiB: 4 to 48 megabits, most of them 8 to 16.
+inline constexpr std::size_t kCollectionSizesMiB[] = {1, 2, 2, 1, 4, 2, 3, 1,
+                                                      2, 6, 1, 2, 4, 3, 2, 1};
+
+// The wall time of a shell command, which must succeed.
+inline double RunSeconds(const std::string& command) {
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+    return SecondsSince(start);
 }
 
 } // namespace quillet::bench

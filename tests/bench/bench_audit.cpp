@@ -23,9 +23,6 @@ constexpr std::size_t kMiB = 1048576;
 constexpr int kRounds = 3;
 constexpr int kGames = 5200;
 
-// Game sizes of a real collection: 4 to 48 megabits, most of them 8 to 16.
-constexpr std::size_t kSizesMiB[] = {1, 2, 2, 1, 4, 2, 3, 1, 2, 6, 1, 2, 4, 3, 2, 1};
-
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary)
         .write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -39,7 +36,8 @@ std::uintmax_t WriteCollection(const fs::path& folder, const fs::path& dat) {
     std::uintmax_t total = 0;
     int count = 0;
     for (; total < 1100 * kMiB; ++count) {
-        const std::size_t size = kSizesMiB[count % std::size(kSizesMiB)] * kMiB;
+        const std::size_t size =
+            bench::kCollectionSizesMiB[count % std::size(bench::kCollectionSizesMiB)] * kMiB;
         std::vector<std::uint8_t> rom =
             samples::MakeRomData(size, static_cast<std::uint32_t>(count));
         samples::WriteInternalHeader(
@@ -69,15 +67,6 @@ std::uintmax_t WriteCollection(const fs::path& folder, const fs::path& dat) {
     return total;
 }
 
-double Run(const std::string& command) {
-    const auto start = bench::Clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-    return bench::SecondsSince(start);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -99,12 +88,12 @@ int main(int argc, char** argv) {
         "'" + tool + "' --audit --dat '" + dat.string() + "' '" + folder.string() + "' >/dev/null";
 
     // Once each to fill the file cache, then alternating so both see the same machine.
-    Run(unzip);
-    Run(audit);
+    bench::RunSeconds(unzip);
+    bench::RunSeconds(audit);
     std::vector<double> baseline, audits;
     for (int round = 0; round < kRounds; ++round) {
-        baseline.push_back(Run(unzip));
-        audits.push_back(Run(audit));
+        baseline.push_back(bench::RunSeconds(unzip));
+        audits.push_back(bench::RunSeconds(audit));
     }
     const double b = bench::Median(baseline);
     const double a = bench::Median(audits);

@@ -21,14 +21,12 @@ using namespace quillet;
 constexpr std::size_t kMiB = 1048576;
 constexpr int kRounds = 3;
 
-// Game sizes of a real collection: 4 to 48 megabits, most of them 8 to 16.
-constexpr std::size_t kSizesMiB[] = {1, 2, 2, 1, 4, 2, 3, 1, 2, 6, 1, 2, 4, 3, 2, 1};
-
 std::uintmax_t WriteCollection(const fs::path& folder, bool headered) {
     fs::create_directories(folder);
     std::uintmax_t total = 0;
     for (int i = 0; total < 1100 * kMiB; ++i) {
-        const std::size_t size = kSizesMiB[i % std::size(kSizesMiB)] * kMiB;
+        const std::size_t size =
+            bench::kCollectionSizesMiB[i % std::size(bench::kCollectionSizesMiB)] * kMiB;
         std::vector<std::uint8_t> rom = samples::MakeRomData(size, static_cast<std::uint32_t>(i));
         samples::WriteInternalHeader(rom, samples::kLoRomArea,
                                      {.title = "BENCH " + std::to_string(i), .romSizeCode = 0x0C});
@@ -43,15 +41,6 @@ std::uintmax_t WriteCollection(const fs::path& folder, bool headered) {
         total += rom.size();
     }
     return total;
-}
-
-double Run(const std::string& command) {
-    const auto start = bench::Clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::fprintf(stderr, "failed: %s\n", command.c_str());
-        std::exit(1);
-    }
-    return bench::SecondsSince(start);
 }
 
 } // namespace
@@ -77,12 +66,12 @@ int main(int argc, char** argv) {
             "'" + tool + "' --json --details '" + folder.string() + "' >/dev/null";
 
         // Once each to fill the file cache, then alternating so both see the same machine.
-        Run(sha256sum);
-        Run(info);
+        bench::RunSeconds(sha256sum);
+        bench::RunSeconds(info);
         std::vector<double> baseline, details;
         for (int round = 0; round < kRounds; ++round) {
-            baseline.push_back(Run(sha256sum));
-            details.push_back(Run(info));
+            baseline.push_back(bench::RunSeconds(sha256sum));
+            details.push_back(bench::RunSeconds(info));
         }
         const double b = bench::Median(baseline);
         const double d = bench::Median(details);

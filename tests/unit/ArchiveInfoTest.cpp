@@ -3,6 +3,7 @@
 
 #include "tests/support/ArchiveMaker.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
@@ -13,23 +14,13 @@
 namespace quillet {
 namespace {
 
+using testing::Info;
+using testing::ToolRun;
+
 using namespace samples;
 using namespace testing;
 using Json = nlohmann::ordered_json;
 using Bytes = std::vector<std::uint8_t>;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Info(std::vector<std::string> arguments) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunQuilletInfo(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
 
 std::vector<Json> Lines(const std::string& out) {
     std::vector<Json> lines;

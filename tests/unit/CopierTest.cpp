@@ -7,6 +7,7 @@
 
 #include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,9 @@
 
 namespace quillet {
 namespace {
+
+using testing::Fix;
+using testing::ToolRun;
 
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
@@ -257,20 +261,6 @@ TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
         EXPECT_EQ(details.deinterleaved, whole.deinterleaved);
         EXPECT_EQ(details.checksum.explanation, whole.checksum.explanation);
     }
-}
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Fix(const std::vector<std::string>& arguments) {
-    testing::FailingFileLayer files(std::nullopt);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunQuilletFix(arguments, out, err, files);
-    return {status, out.str(), err.str()};
 }
 
 TEST(CopierFix, EachStepGivesTheBytesExpected) {

@@ -6,6 +6,7 @@
 #include "rom/PatchMaker.h"
 #include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
@@ -16,26 +17,15 @@
 namespace quillet {
 namespace {
 
+using testing::Fix;
+using testing::ToolRun;
+
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
 using testing::FailingFileLayer;
 using testing::Names;
 using testing::ReadAll;
 using testing::TempFolder;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Fix(const std::vector<std::string>& arguments) {
-    FailingFileLayer files(std::nullopt);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunQuilletFix(arguments, out, err, files);
-    return {status, out.str(), err.str()};
-}
 
 Bytes Game(std::uint32_t seed) {
     Bytes rom = MakeRomData(256 * 1024, seed);

@@ -181,7 +181,7 @@ TEST(Patch, BpsEveryActionWithRelativeOffsetsBothWays) {
                         0x8A, 0x9F,                   // SourceCopy 3 from -15: 25 back to 10
                         0x97, 0x88,                   // TargetCopy 6 from +4
                         0x8F, 0x95,                   // TargetCopy 4 from -10: 10 back to 0
-                        0x93, 0xA8}; // TargetCopy 5 from +20, the byte just made
+                        0x93, 0xA8};                  // TargetCopy 5 from +20, the byte just made
     const Bytes patch = WithCrcs(body, source, target);
     const CheckedPatch header = ReadCheckedPatch(patch);
     EXPECT_EQ(header.format, PatchFormat::Bps);

@@ -4,6 +4,7 @@
 #include "cli/QuilletInfo.h"
 #include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
@@ -20,27 +21,15 @@
 namespace quillet {
 namespace {
 
+using testing::Fix;
+using testing::ToolRun;
+
 namespace fs = std::filesystem;
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
 using testing::FailingFileLayer;
 using testing::TempFolder;
 using testing::WriteStep;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Fix(const std::vector<std::string>& arguments,
-            std::optional<WriteStep> failAt = std::nullopt) {
-    FailingFileLayer files(failAt);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunQuilletFix(arguments, out, err, files);
-    return {status, out.str(), err.str()};
-}
 
 // What quillet-info says of a file, as one JSON line with details and verification.
 std::string InfoJson(const std::string& path) {

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "rom/Digests.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
@@ -21,20 +22,10 @@
 namespace quillet {
 namespace {
 
+using testing::Info;
+using testing::ToolRun;
+
 using namespace samples;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Info(std::vector<std::string> arguments) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunQuilletInfo(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
 
 using Json = nlohmann::ordered_json;
 

@@ -4,6 +4,7 @@
 #include "rom/Digests.h"
 #include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 #include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
@@ -13,25 +14,14 @@
 namespace quillet {
 namespace {
 
+using testing::Fix;
+using testing::ToolRun;
+
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
 using testing::Names;
 using testing::ReadAll;
 using testing::TempFolder;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Fix(const std::vector<std::string>& arguments) {
-    testing::FailingFileLayer files(std::nullopt);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunQuilletFix(arguments, out, err, files);
-    return {status, out.str(), err.str()};
-}
 
 Bytes Game(std::uint32_t seed) {
     Bytes rom = MakeRomData(131072, seed);
