@@ -1,8 +1,10 @@
 #include "dat/DatSteps.h"
+#include "cli/QuilletFix.h"
 #include "cli/QuilletInfo.h"
 #include "rom/CopierFormats.h"
 #include "rom/Digests.h"
 
+#include "tests/support/FailingFileLayer.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
 
@@ -17,6 +19,7 @@ namespace {
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
 using Json = nlohmann::json;
+using testing::ReadAll;
 using testing::TempFolder;
 
 constexpr std::size_t kKiB = 1024;
@@ -64,11 +67,14 @@ std::string GameDat() {
            std::string(40, 'e') + "\"/></game>\n</datafile>\n";
 }
 
-// The "Dat" object of quillet-info --json --details --dat for `image` saved as `name`, and the
-// text report.
+// The "Dat" object of quillet-info --json --details --dat for `image` saved as `name`, the
+// text report, and what quillet-fix --match-dat writes and says.
 struct DatReport {
     Json dat;
     std::string text;
+    int fixStatus = 0;
+    std::optional<Bytes> written;
+    std::string fixErr;
 };
 
 DatReport Report(const Bytes& image, const std::string& name = "image.sfc") {
@@ -81,7 +87,19 @@ DatReport Report(const Bytes& image, const std::string& name = "image.sfc") {
     std::ostringstream err;
     RunQuilletInfo(std::vector<std::string>{"--json", "--details", "--dat", dat, path}, json, err);
     RunQuilletInfo(std::vector<std::string>{"--details", "--dat", dat, path}, text, err);
-    return {Json::parse(json.str())["Details"]["Dat"], text.str()};
+    DatReport report{Json::parse(json.str())["Details"]["Dat"], text.str()};
+
+    const auto output = folder.Path() / "matched.sfc";
+    testing::FailingFileLayer files(std::nullopt);
+    std::ostringstream fixOut;
+    std::ostringstream fixErr;
+    report.fixStatus =
+        RunQuilletFix(std::vector<std::string>{"--match-dat", dat, "-o", output.string(), path},
+                      fixOut, fixErr, files);
+    report.fixErr = fixErr.str();
+    if (std::filesystem::exists(output))
+        report.written = ReadAll(output);
+    return report;
 }
 
 TEST(DatSteps, DataStoredAsCopiersAndDumpersLeaveItMatchesAndSaysHow) {
@@ -89,49 +107,58 @@ TEST(DatSteps, DataStoredAsCopiersAndDumpersLeaveItMatchesAndSaysHow) {
         const char* name;
         Bytes image;
         const char* game;
+        const Bytes& file; // the DAT's
         std::vector<std::string> via;
         const char* explained; // part of the sentence, when the data did not match as it is
     } cases[] = {
         {"interleaved",
          InterleavedCopy(kHiRom),
          "High Game (USA)",
+         kHiRom,
          {"deinterleave"},
          "stored interleaved, as some copiers write HiROM games; de-interleaved, its SHA-1"},
         {"overdumped",
          kLoRom + kLoRom,
          "Low Game (Europe)",
+         kLoRom,
          {"trim-overdump"},
          "overdumped with 512 KiB that repeat earlier data; cut to 512 KiB"},
         {"padded with 0x00",
          kLoRom + Bytes(256 * kKiB, 0x00),
          "Low Game (Europe)",
+         kLoRom,
          {"trim-padding"},
          "padded with 256 KiB of 0x00; cut to 512 KiB"},
         {"padded with 0xFF to no round size",
          kLoRom + Bytes(100000, 0xFF),
          "Low Game (Europe)",
+         kLoRom,
          {"trim-padding"},
          "of 0xFF"},
         {"padded with 0xFF past a HiROM header's room",
          kHiRom + Bytes(512 * kKiB, 0xFF),
          "High Game (USA)",
+         kHiRom,
          {"trim-padding"},
          "of 0xFF"},
         // The details set these headers aside: their data matches as it is.
         {"behind a Game Doctor header",
          GameDoctorHeader() + kHiRom,
          "High Game (USA)",
+         kHiRom,
          {},
          nullptr},
-        {"behind 1024 bytes", Bytes(1024, 0) + kLoRom, "Low Game (Europe)", {}, nullptr},
+        {"behind 1024 bytes", Bytes(1024, 0) + kLoRom, "Low Game (Europe)", kLoRom, {}, nullptr},
         {"interleaved behind a Game Doctor header",
          GameDoctorHeader() + InterleavedCopy(kHiRom),
          "High Game (USA)",
+         kHiRom,
          {"deinterleave"},
          "de-interleaved"},
         {"interleaved behind 1024 bytes",
          Bytes(1024, 0x55) + InterleavedCopy(kHiRom),
          "High Game (USA)",
+         kHiRom,
          {"deinterleave"},
          "de-interleaved"},
     };
@@ -143,6 +170,8 @@ TEST(DatSteps, DataStoredAsCopiersAndDumpersLeaveItMatchesAndSaysHow) {
         EXPECT_EQ(report.dat["Match"], "sha1");
         EXPECT_EQ(report.dat["Via"], Json(c.via));
         EXPECT_FALSE(report.dat.contains("Nearest"));
+        EXPECT_EQ(report.fixStatus, 0) << report.fixErr;
+        EXPECT_TRUE(report.written == c.file);
         if (c.explained == nullptr) {
             EXPECT_TRUE(report.dat["Explanation"].is_null());
             // The Dat group's rows as they were: the checksum has an explanation of its own.
@@ -230,6 +259,17 @@ TEST(DatSteps, DataThatMatchesNothingNamesTheNearestRomAndWhatDiffers) {
           "its header gives version 1.0, the DAT's ROM is revision 1: another revision"})
         EXPECT_NE(sentence.find(part), std::string::npos) << part << " in " << sentence;
     EXPECT_NE(named.text.find(sentence), std::string::npos) << named.text;
+
+    EXPECT_EQ(named.fixStatus, 1);
+    EXPECT_FALSE(named.written);
+    EXPECT_NE(named.fixErr.find("nothing makes it match"), std::string::npos) << named.fixErr;
+
+    // The DAT's file as it is: nothing to write.
+    const DatReport same = Report(kLoRom);
+    EXPECT_EQ(same.fixStatus, 1);
+    EXPECT_FALSE(same.written);
+    EXPECT_NE(same.fixErr.find("already the DAT's file 'Low Game (Europe).sfc'"), std::string::npos)
+        << same.fixErr;
 
     const DatReport unnamed = Report(changed, "zz.sfc");
     EXPECT_TRUE(unnamed.dat["Name"].is_null());
