@@ -214,14 +214,13 @@ std::string NearestExplanation(const DatRom& rom, const ImageDetails& details,
     if (Has(checksum, ChecksumDiagnosis::DataChanged))
         differences.push_back("its checksum does not match its data, which was changed: "
                               "patched, hacked or badly dumped");
-    // The scan of data read from a ByteSource keeps the header's version only as the analysis'
-    // number, so the byte is read from the data itself.
+    // The decoded header does not keep the version byte: it is read from the data.
     if (const auto version = VersionByte(details, data)) {
         const int revision = RevisionTag(rom.name);
         if (*version != revision) {
-            differences.push_back("its header gives version 1." + std::to_string(*version) +
-                                  ", the DAT's ROM is revision " + std::to_string(revision) +
-                                  ": another revision");
+            differences.push_back("its header's version byte says revision " +
+                                  std::to_string(*version) + ", the DAT's ROM is revision " +
+                                  std::to_string(revision) + ": another revision");
         }
     }
     std::string text = "Nothing in the DAT files matches; the nearest by name is " +

@@ -253,10 +253,10 @@ TEST(DatSteps, DataThatMatchesNothingNamesTheNearestRomAndWhatDiffers) {
                                           {"Rom", "Named Game (Japan) (Rev 1).sfc"},
                                           {"Size", 1048576}}));
     const std::string sentence = named.dat["Explanation"];
-    for (const char* part :
-         {"the nearest by name is 'Named Game (Japan) (Rev 1)'",
-          "Its data is 524288 bytes, the DAT's ROM 1048576", "which was changed",
-          "its header gives version 1.0, the DAT's ROM is revision 1: another revision"})
+    for (const char* part : {"the nearest by name is 'Named Game (Japan) (Rev 1)'",
+                             "Its data is 524288 bytes, the DAT's ROM 1048576", "which was changed",
+                             "its header's version byte says revision 0, the DAT's ROM is revision "
+                             "1: another revision"})
         EXPECT_NE(sentence.find(part), std::string::npos) << part << " in " << sentence;
     EXPECT_NE(named.text.find(sentence), std::string::npos) << named.text;
 
