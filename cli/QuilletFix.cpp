@@ -2,9 +2,14 @@
 
 #include "base/ByteSource.h"
 #include "base/NumberFormat.h"
+#include "base/TextSink.h"
+#include "cli/Operands.h"
 #include "cli/PatchCommand.h"
 #include "cli/RenameFromDat.h"
+#include "dat/DatSteps.h"
 #include "rom/ImageRepair.h"
+#include "rom/ImageScanner.h"
+#include "rom/RomAnalysis.h"
 
 #include <algorithm>
 #include <optional>
@@ -38,6 +43,7 @@ constexpr const char* kHelpAfter =
     "  quillet-fix --strip-header --in-place game.smc\n"
     "  quillet-fix --dry-run --checksum --add-header swc game.sfc\n"
     "  quillet-fix --rename-from-dat 'Nintendo - Super Nintendo Entertainment System.dat' roms/\n"
+    "  quillet-fix --match-dat snes.dat -o 'Game (USA).sfc' game.smc\n"
     "  quillet-fix --patch translation.bps -o translated.sfc game.smc\n"
     "  quillet-fix --make-patch game.sfc -o hack.bps hack.sfc\n"
     "\n"
@@ -52,6 +58,7 @@ struct Options {
     bool dryRun = false;
     PatchOptions patching;
     std::vector<std::string> renameDats; // the DAT files whose names --rename-from-dat gives
+    std::vector<std::string> matchDats;  // the DAT files whose file --match-dat writes
     std::vector<std::string> files;
 
     bool Writes() const { return (output || inPlace) && !dryRun; }
@@ -130,6 +137,19 @@ const CommandLine<Options>& FixCommandLine() {
               .apply =
                   [](Options& options, const std::string&, const std::string&) {
                       options.request.trim = true;
+                      return std::string();
+                  }},
+            O{.names = {"--match-dat"},
+              .value = "DAT",
+              .help = "write the DAT file's own file: the data without a copier header,\n"
+                      "after the steps (strip-header, deinterleave, trim-overdump,\n"
+                      "trim-padding) that quillet-info --dat reports it matches by.\n"
+                      "Refused when the file is that already or nothing makes it match",
+              .apply =
+                  [](Options& options, const std::string&, const std::string& dat) {
+                      if (dat.empty())
+                          return std::string("--match-dat needs a DAT file");
+                      options.matchDats.push_back(dat);
                       return std::string();
                   }},
             O{.names = {"--patch"},
@@ -290,13 +310,63 @@ std::vector<std::string> DescribeChanges(const RepairResult& result, bool made) 
     return lines;
 }
 
+std::string Quoted(const std::string& name) {
+    return "'" + name + "'";
+}
+
+// The DAT's file for `image`: its data without a copier header, after the steps that make it
+// match. Throws ERepairRefused when the image is that file already or nothing makes it one.
+RepairResult DatFileOf(std::span<const std::uint8_t> image, const std::string& path,
+                       const DatCollection& dats) {
+    DigestSet whole;
+    whole.Update(image);
+    const Digests file = whole.Finish();
+    if (const auto hit = dats.Find(file.sha256, file.sha1, file.crc32, image.size())) {
+        throw ERepairRefused(RepairRefusal::AlreadyDatFile,
+                             "already the DAT's file " + Quoted(hit->rom) + " of " +
+                                 Quoted(hit->game) + ": nothing to write");
+    }
+    const SNESImageInfo info = AnalyseImageBytes(image);
+    ImageScanner scanner(image.size(), static_cast<std::uint64_t>(info.HeaderSize));
+    scanner.Feed(image);
+    const ImageDetails details = scanner.Finish(info);
+    const auto data = image.subspan(static_cast<std::size_t>(details.data.offset));
+
+    RepairResult result;
+    std::string how;
+    std::optional<DatHit> hit;
+    const DatMatch asItIs = MatchInDats(dats, details);
+    if (asItIs.kind != DatMatchKind::None) {
+        result.image.assign(data.begin(), data.end());
+        hit = DatHit{asItIs.game, asItIs.rom, asItIs.source};
+    } else if (auto found = FindViaSteps(dats, data)) {
+        for (const DatStep step : found->steps)
+            how += (how.empty() ? " after " : ", then ") + std::string(DatStepCode(step));
+        result.image = std::move(found->bytes);
+        hit = std::move(found->hit);
+    } else {
+        const DatMatch none = MatchInDatsVia(dats, details, data, path);
+        throw ERepairRefused(RepairRefusal::NoDatMatch,
+                             "nothing makes it match the DAT files, as it is or after the steps "
+                             "quillet-info --dat tries. " +
+                                 none.explanation);
+    }
+    if (details.data.offset > 0)
+        how = " without its " + FormatDecimal(static_cast<std::int64_t>(details.data.offset)) +
+              "-byte copier header" + (how.empty() ? "" : "," + how);
+    result.changed = true;
+    result.notes.push_back("the data" + how + " is the DAT's file " + Quoted(hit->rom) + " of " +
+                           Quoted(hit->game) + " (" + hit->source + ")");
+    return result;
+}
+
 std::string TargetExistsText(const std::string& target) {
     return std::string(kTool) + ": " + target + " exists; give --force to replace it\n";
 }
 
 // Repairs one file and writes or shows the result; false when it was refused or failed.
-bool FixOne(const std::string& path, const Options& options, std::ostream& out, std::ostream& err,
-            FileLayer& files) {
+bool FixOne(const std::string& path, const Options& options, const DatCollection& dats,
+            std::ostream& out, std::ostream& err, FileLayer& files) {
     const std::string target = options.output.value_or(path);
     const bool replace = options.inPlace || options.force;
     if (options.output && !options.force && files.Exists(target)) {
@@ -321,7 +391,9 @@ bool FixOne(const std::string& path, const Options& options, std::ostream& out, 
     std::optional<PatchOutcome> patched;
     try {
         const std::vector<std::uint8_t> image = ReadImageFile(path);
-        if (options.patching.patch) {
+        if (!options.matchDats.empty()) {
+            result = DatFileOf(image, path, dats);
+        } else if (options.patching.patch) {
             patched = ApplyPatchFile(*options.patching.patch, image, options.patching.way);
             const RepairRequest& r = options.request;
             if (Repairs(r))
@@ -408,6 +480,9 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
         return std::nullopt;
     const RepairRequest& r = options.request;
     const bool repairs = Repairs(r);
+    if (!options.matchDats.empty() && (repairs || options.patching.patch ||
+                                       options.patching.makeFrom || !options.renameDats.empty()))
+        return usageError("--match-dat writes the DAT's file: give it without other repairs");
     if (!options.renameDats.empty()) {
         if (repairs || options.patching.patch || options.patching.makeFrom || options.output ||
             options.inPlace)
@@ -420,7 +495,8 @@ std::optional<Options> ParseArguments(std::span<const std::string> arguments, st
             PatchOptionsProblem(options.patching, repairs, options.output.has_value(),
                                 options.inPlace, options.files.size()))
         return usageError(*problem);
-    if (!repairs && !options.patching.patch && !options.patching.makeFrom)
+    if (!repairs && !options.patching.patch && !options.patching.makeFrom &&
+        options.matchDats.empty())
         return usageError("nothing to do: give --checksum, --strip-header or --add-header swc");
     if (r.interleave && r.deinterleave)
         return usageError("--interleave and --deinterleave exclude each other");
@@ -459,11 +535,18 @@ int RunQuilletFix(std::span<const std::string> arguments, std::ostream& out, std
     if (!options->renameDats.empty())
         return RenameFromDat({options->renameDats, options->files, options->dryRun}, out, err,
                              files);
+    DatCollection dats;
+    try {
+        LoadDats(dats, options->matchDats);
+    } catch (const EDatError& failure) {
+        err << kTool << ": " << TerminalText(failure.Message()) << '\n';
+        return kExitUsage;
+    }
     for (const std::string& file : options->files) {
         // File names may hold anything: what is said of each file is shown safely.
         std::ostringstream fileOut;
         std::ostringstream fileErr;
-        const bool fixed = FixOne(file, *options, fileOut, fileErr, files);
+        const bool fixed = FixOne(file, *options, dats, fileOut, fileErr, files);
         out << TerminalText(fileOut.str()) << std::flush;
         err << TerminalText(fileErr.str()) << std::flush;
         if (!fixed)

@@ -7,6 +7,7 @@
 #include "cli/Audit.h"
 #include "cli/Operands.h"
 #include "dat/DatFile.h"
+#include "dat/DatSteps.h"
 #include "rom/DetailsDescription.h"
 #include "rom/ImageLoader.h"
 #include "rom/RomAnalysis.h"
@@ -341,6 +342,19 @@ Json DetailsJson(const ImageDetails& details, const std::optional<DatMatch>& dat
                        {"Status", none           ? Json(nullptr)
                                   : dat->badDump ? Json("baddump")
                                                  : Json("good")}};
+        Json via = Json::array();
+        for (const std::string& step : dat->via)
+            via.push_back(step);
+        Json& object = json["Dat"];
+        if (none) {
+            object["Nearest"] = dat->nearest ? Json{{"Name", Text(dat->nearest->game)},
+                                                    {"Rom", Text(dat->nearest->rom)},
+                                                    {"Size", dat->nearest->size}}
+                                             : Json(nullptr);
+        } else {
+            object["Via"] = std::move(via);
+        }
+        object["Explanation"] = dat->explanation.empty() ? Json(nullptr) : Text(dat->explanation);
     }
     json["Copier"] = details.copier ? Json{{"Format", CopierFormatName(details.copier->format)},
                                            {"HeaderSize", details.copier->size}}
@@ -480,14 +494,42 @@ bool AnalyseOne(const ImageInput& input, SNESImageInfo& info, const Options& opt
 struct Scan {
     std::optional<ImageDetails> details;
     std::string error;
+    std::optional<DatMatch> dat;
 };
 
-// The image read as the program's load step reads it, into a buffer of its own.
-Scan ScanImage(const ImageInput& input, const SNESImageInfo& info) {
+// Data read again for the forms it may match a DAT in: no more than a cartridge holds and an
+// overdump of as much again.
+constexpr std::uint64_t kLargestSearchedData = 16 * 1024 * 1024;
+
+std::vector<std::uint8_t> ReadData(ByteSource& source, const HashedBytes& data) {
+    if (data.size > kLargestSearchedData)
+        return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(data.size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const std::size_t got = source.ReadAt(data.offset + done, std::span(bytes).subspan(done));
+        if (got == 0)
+            throw EReadFailure(source.Name() + " ended before its " +
+                               std::to_string(data.offset + data.size) + " bytes");
+        done += got;
+    }
+    return bytes;
+}
+
+// The image read as the program's load step reads it, into a buffer of its own, and looked up
+// in the DAT files when there are any. Data that does not match as it is is read again, for
+// the forms it may match in.
+Scan ScanImage(const ImageInput& input, const SNESImageInfo& info, const DatCollection* dats) {
     Scan scan;
     try {
         const std::unique_ptr<ByteSource> source = input.Open();
         scan.details = ReadImageDetails(*source, info);
+        if (dats) {
+            scan.dat = MatchInDats(*dats, *scan.details);
+            if (scan.dat->kind == DatMatchKind::None)
+                scan.dat = MatchInDatsVia(*dats, *scan.details,
+                                          ReadData(*source, scan.details->data), input.name);
+        }
     } catch (const Exception& failure) {
         scan.error = failure.Message();
     } catch (const std::exception& failure) { // out of memory, say: this file fails, not the run
@@ -525,8 +567,8 @@ public:
         PendingReport pending{Analyse(input, info), info, {}};
         if (pending.report.readable && !pending.report.error)
             // On a thread of its own, or here when the system has no more threads to give.
-            pending.scan =
-                std::async(std::launch::async | std::launch::deferred, ScanImage, input, info);
+            pending.scan = std::async(std::launch::async | std::launch::deferred, ScanImage, input,
+                                      info, options_.dats.empty() ? nullptr : &dats_);
         Queue(std::move(pending));
     }
 
@@ -558,8 +600,7 @@ private:
                 report.details = std::move(scan.details);
                 if (options_.verify)
                     report.verification = Verification{report.details->checksum.computed, ""};
-                if (!options_.dats.empty())
-                    report.dat = MatchInDats(dats_, *report.details);
+                report.dat = std::move(scan.dat);
             } else {
                 report.detailsError = scan.error;
                 if (options_.verify)

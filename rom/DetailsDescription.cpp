@@ -123,16 +123,40 @@ const char* MatchedBy(DatMatchKind kind) {
     return "";
 }
 
+// The steps joined, or the nearest ROM by name, and the sentence: only for data that did not
+// match as it is, and only where the search beyond it was made.
+void AddSearch(DetailGroup& group, const DatMatch& match) {
+    if (match.explanation.empty())
+        return;
+    if (match.kind != DatMatchKind::None) {
+        std::string via;
+        for (const std::string& step : match.via)
+            via += (via.empty() ? "" : ", then ") + step;
+        group.rows.push_back({"Via", via});
+    } else if (match.nearest) {
+        group.rows.push_back({"Nearest", match.nearest->game + " (" + match.nearest->rom + ", " +
+                                             std::to_string(match.nearest->size) + " bytes)"});
+    } else {
+        group.rows.push_back({"Nearest", "(none named like the file)"});
+    }
+    group.rows.push_back({"Explanation", match.explanation});
+}
+
 DetailGroup Dat(const DatMatch& match) {
-    if (match.kind == DatMatchKind::None)
-        return {"Dat", {{"Game", "(unknown)"}, {"Match", "not in the DAT files"}}};
-    const std::string by = MatchedBy(match.kind);
-    return {"Dat",
-            {{"Game", match.game},
-             {"Match",
-              match.badDump ? "matches a known bad dump (by " + by + ")" : "verified by " + by},
-             {"Rom", match.rom},
-             {"Source", match.source}}};
+    DetailGroup group;
+    if (match.kind == DatMatchKind::None) {
+        group = {"Dat", {{"Game", "(unknown)"}, {"Match", "not in the DAT files"}}};
+    } else {
+        const std::string by = MatchedBy(match.kind);
+        group = {"Dat",
+                 {{"Game", match.game},
+                  {"Match", match.badDump ? "matches a known bad dump (by " + by + ")"
+                                          : "verified by " + by},
+                  {"Rom", match.rom},
+                  {"Source", match.source}}};
+    }
+    AddSearch(group, match);
+    return group;
 }
 
 } // namespace

@@ -74,6 +74,20 @@ struct DatMatch {
     std::string rom;      // the ROM's file name in the DAT file
     std::string source;   // the DAT file's name, as it was given or found
     bool badDump = false; // the DAT file lists the data as a known bad dump
+    // When the data matched only once transformed: the steps, in the order applied
+    // ("strip-header", "deinterleave", "trim-overdump", "trim-padding"). Empty when it matched
+    // as it is, or not at all.
+    std::vector<std::string> via;
+    // Set when the data did not match as it is: how it matched, or what sets it apart from
+    // the nearest ROM.
+    std::string explanation;
+    // When nothing matched: the DAT's ROM named most like the file, if any is close.
+    struct Nearest {
+        std::string game;
+        std::string rom;
+        std::uint64_t size = 0;
+    };
+    std::optional<Nearest> nearest;
 };
 
 // "none", "sha256", "sha1" or "crc32+size".

@@ -32,6 +32,8 @@ enum class RepairRefusal {
     CannotInterleave, // not HiROM data in whole banks, or it would not be recognised after
     NothingToTrim,    // no more data than the internal header declares
     SurplusNeeded,    // the surplus is neither an overdump nor padding
+    AlreadyDatFile,   // the file is the DAT's file as it is
+    NoDatMatch,       // no step, nor two, make the data match a DAT
 };
 
 // A repair that cannot be made; the message says why, in words that follow the file's name.

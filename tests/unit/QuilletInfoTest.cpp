@@ -220,7 +220,9 @@ TEST(QuilletInfo, DatFilesNameTheGameAndBadOnesStopTheRun) {
                                                       {"Match", "sha1"},
                                                       {"Rom", "d.sfc"},
                                                       {"Source", good},
-                                                      {"Status", "good"}}))
+                                                      {"Status", "good"},
+                                                      {"Via", Json::array()},
+                                                      {"Explanation", nullptr}}))
         << json.out;
     const ToolRun text =
         Info({"--dat=" + good, demo, folder.Write("other.sfc", MakeRomData(8192))});
@@ -278,7 +280,9 @@ TEST(QuilletInfo, DatFoldersClrmameproTextAndBadDumpsInBothOutputs) {
                          {"Match", "sha256"},
                          {"Rom", "Demo (World) [b].sfc"},
                          {"Source", sha256},
-                         {"Status", "baddump"}}))
+                         {"Status", "baddump"},
+                         {"Via", Json::array()},
+                         {"Explanation", nullptr}}))
         << json.out;
 
     const ToolRun text = Info({"--dat", dats, demo});
@@ -289,17 +293,22 @@ TEST(QuilletInfo, DatFoldersClrmameproTextAndBadDumpsInBothOutputs) {
                                   sha256 + "\n"))
         << text.out;
 
-    // A good dump known by SHA-1 only; an image no DAT file knows has nulls for the new fields.
+    // A good dump known by SHA-1 only; an image no DAT file knows has nulls for the new fields,
+    // and no ROM named like it.
     const std::string good = write("good.dat", DemoClrmamepro("Demo (World)", false, ""));
     const std::string other = folder.Write("other.sfc", MakeRomData(8192));
     const ToolRun both = Info({"--json", "--dat", good, demo, other});
     EXPECT_EQ(Line(both.out)["Details"]["Dat"]["Status"], "good");
     EXPECT_EQ(Line(both.out)["Details"]["Dat"]["Match"], "sha1");
-    EXPECT_EQ(Line(both.out, 1)["Details"]["Dat"], (Json{{"Name", nullptr},
-                                                         {"Match", "none"},
-                                                         {"Rom", nullptr},
-                                                         {"Source", nullptr},
-                                                         {"Status", nullptr}}));
+    EXPECT_EQ(Line(both.out, 1)["Details"]["Dat"],
+              (Json{{"Name", nullptr},
+                    {"Match", "none"},
+                    {"Rom", nullptr},
+                    {"Source", nullptr},
+                    {"Status", nullptr},
+                    {"Nearest", nullptr},
+                    {"Explanation", Line(both.out, 1)["Details"]["Dat"]["Explanation"]}}));
+    EXPECT_TRUE(Line(both.out, 1)["Details"]["Dat"]["Explanation"].is_string());
     EXPECT_TRUE(Has(Info({"--dat", good, demo}).out, "  Match:       verified by SHA-1\n"));
 }
 
