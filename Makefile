@@ -60,6 +60,7 @@ bench: native win32
 	@build/native/bin/bench_dat
 	@build/native/bin/bench_details build/native/bin/quillet-info
 	@build/native/bin/bench_audit build/native/bin/quillet-info
+	@build/native/bin/bench_dat_steps build/native/bin/quillet-info
 	@build/native/bin/bench_patch build/native/bin/quillet-fix
 	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_open.exe
 	@tools/with-display tools/wine-run --desktop 1280x1024 build/win32/bin/bench_console.exe

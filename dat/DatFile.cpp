@@ -331,6 +331,12 @@ void DatCollection::LoadDocument(const std::string& name, std::string_view docum
                 bySha1_.try_emplace(added.sha1, index);
             else if (!added.crc32.empty())
                 byCrc32AndSize_.try_emplace(added.crc32 + ":" + std::to_string(added.size), index);
+            // What MayHold looks at; a failed file may leave entries here, which only make it
+            // say yes more often.
+            sizeUnknown_ |= added.size == 0;
+            sizes_.insert(added.size);
+            crc32Unknown_ |= added.crc32.empty();
+            crc32AndSizes_.insert(added.crc32 + ":" + std::to_string(added.size));
         }
     } catch (const std::bad_alloc&) {
         // The collection goes back to what it was: nothing of this file stays.
@@ -342,6 +348,17 @@ void DatCollection::LoadDocument(const std::string& name, std::string_view docum
         std::erase_if(byCrc32AndSize_, added);
         throw EDatError(Where(name) + kTooLarge);
     }
+}
+
+bool DatCollection::MayHoldSize(std::uint64_t size) const {
+    return sizeUnknown_ || sizes_.contains(size);
+}
+
+bool DatCollection::MayHold(std::string_view crc32, std::uint64_t size) const {
+    if (!MayHoldSize(size))
+        return false;
+    return sizeUnknown_ || crc32Unknown_ ||
+           crc32AndSizes_.contains(std::string(crc32) + ":" + std::to_string(size));
 }
 
 std::optional<DatHit> DatCollection::Find(std::string_view sha256, std::string_view sha1,

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace quillet {
@@ -76,6 +77,11 @@ public:
     std::optional<DatHit> Find(std::string_view sha256, std::string_view sha1,
                                std::string_view crc32, std::uint64_t size) const;
 
+    // Whether some ROM may have data of this size, or of this CRC32 and size: cheap tests
+    // before the strong hashes. Yes where a DAT file leaves the size or the CRC32 out.
+    bool MayHoldSize(std::uint64_t size) const;
+    bool MayHold(std::string_view crc32, std::uint64_t size) const;
+
     const std::vector<DatRom>& Roms() const { return roms_; }
     const std::vector<std::string>& Sources() const { return sources_; }
 
@@ -87,6 +93,10 @@ private:
     std::unordered_map<std::string, std::size_t> bySha256_;
     std::unordered_map<std::string, std::size_t> bySha1_;
     std::unordered_map<std::string, std::size_t> byCrc32AndSize_;
+    std::unordered_set<std::uint64_t> sizes_;
+    std::unordered_set<std::string> crc32AndSizes_;
+    bool sizeUnknown_ = false;
+    bool crc32Unknown_ = false;
 };
 
 // How the DAT files know an image's data: by its hashes, as Find looks them up.

@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cctype>
+#include <cstdio>
 
 namespace quillet {
 
@@ -74,6 +75,14 @@ Digests DigestsOf(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<DatHit> Lookup(const DatCollection& dats, std::span<const std::uint8_t> bytes) {
+    // Most forms tried match nothing: a size no ROM has, or a CRC32 none has, rules them out
+    // before the strong hashes are computed.
+    if (!dats.MayHoldSize(bytes.size()))
+        return std::nullopt;
+    char crc32[9];
+    std::snprintf(crc32, sizeof crc32, "%08x", Crc32Of(bytes));
+    if (!dats.MayHold(crc32, bytes.size()))
+        return std::nullopt;
     const Digests digests = DigestsOf(bytes);
     return dats.Find(digests.sha256, digests.sha1, digests.crc32, bytes.size());
 }
