@@ -74,8 +74,22 @@ template <typename Step> void Attempt(const std::string& doing, Step step) {
     }
 }
 
+// Whether a new file may still be a live run's. Windows cannot rename over a file held open,
+// so there a run lets the target go just before its rename, and the next run may be holding
+// the target while the new file waits for its rename: one written in the last minute is left
+// alone. Elsewhere the hold lasts through the rename, and what is there is a leftover.
+bool MayBeLive([[maybe_unused]] const fs::directory_entry& entry) {
+#ifdef _WIN32
+    std::error_code error;
+    const fs::file_time_type written = entry.last_write_time(error);
+    return error || fs::file_time_type::clock::now() - written < std::chrono::minutes(1);
+#else
+    return false;
+#endif
+}
+
 // New files that a run killed before it could clean up left beside the target. Only called
-// while the target is held, when no other run is writing one.
+// while the target is held.
 void RemoveLeftovers(FileLayer& files, const fs::path& folder, const std::string& fileName) {
     std::error_code error;
     fs::directory_iterator entries(folder, error);
@@ -83,7 +97,7 @@ void RemoveLeftovers(FileLayer& files, const fs::path& folder, const std::string
         std::error_code typeError;
         const std::string name = Utf8FromPath(entries->path().filename());
         if (IsTemporaryNameFor(fileName, name) && entries->is_regular_file(typeError) &&
-            !entries->is_symlink(typeError))
+            !entries->is_symlink(typeError) && !MayBeLive(*entries))
             files.Remove(Utf8FromPath(entries->path()));
     }
 }
