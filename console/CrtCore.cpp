@@ -313,10 +313,11 @@ void TCrtCore::PaintText(const Rect& clip, const std::function<void(const CrtRun
         const auto roundUp = [](std::int32_t edge, std::int32_t cell) {
             return (std::int64_t{edge} + cell - 1) / cell;
         };
-        const std::int32_t c0 = std::max(0, clip.Left / cellWidth_);
+        // Clamped to the grid, so that the first cell's number cannot overflow either.
+        const std::int32_t c0 = std::clamp(clip.Left / cellWidth_, 0, columns_);
         const auto c1 = static_cast<std::int32_t>(
             std::min<std::int64_t>(columns_, roundUp(clip.Right, cellWidth_)));
-        const std::int32_t r0 = std::max(0, clip.Top / cellHeight_);
+        const std::int32_t r0 = std::clamp(clip.Top / cellHeight_, 0, rows_);
         const auto r1 = static_cast<std::int32_t>(
             std::min<std::int64_t>(rows_, roundUp(clip.Bottom, cellHeight_)));
         std::array<char, MaxColumns> text{};
