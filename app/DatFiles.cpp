@@ -70,19 +70,19 @@ void TDatFiles::Remove(std::size_t index) {
 }
 
 void TDatFiles::ReadAll(const DatReadProgress& progress) {
-    collection_ = DatCollection();
+    auto collection = std::make_shared<DatCollection>();
     for (DatFileEntry& entry : entries_) {
-        const std::size_t before = collection_.Roms().size();
+        const std::size_t before = collection->Roms().size();
         entry.read = false;
         entry.roms = 0;
         entry.problem.clear();
         try {
-            collection_.Load(entry.path, [&](std::uint64_t done, std::uint64_t total) {
+            collection->Load(entry.path, [&](std::uint64_t done, std::uint64_t total) {
                 if (progress)
                     progress(entry.path, done, total);
             });
             entry.read = true;
-            entry.roms = collection_.Roms().size() - before;
+            entry.roms = collection->Roms().size() - before;
         } catch (const Exception& failure) {
             // The file stays in the list, with the reason, and the others are read. The list
             // names the file already.
@@ -92,12 +92,11 @@ void TDatFiles::ReadAll(const DatReadProgress& progress) {
                 entry.problem.erase(0, named.size());
         }
     }
+    collection_ = std::move(collection);
 }
 
-std::optional<DatMatch> TDatFiles::Match(const ImageDetails& details) const {
-    if (entries_.empty())
-        return std::nullopt;
-    return MatchInDats(collection_, details);
+std::shared_ptr<const DatCollection> TDatFiles::Collection() const {
+    return entries_.empty() ? nullptr : collection_;
 }
 
 } // namespace quillet::app

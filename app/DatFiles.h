@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,12 +42,13 @@ public:
     // Reads every file of the list again, from scratch.
     void ReadAll(const DatReadProgress& progress = {});
 
-    // What the files know of an image; none when no DAT file is in use.
-    std::optional<DatMatch> Match(const ImageDetails& details) const;
+    // The games read, shared with whoever looks them up on another thread while the list is
+    // read again; none when no DAT file is in use.
+    std::shared_ptr<const DatCollection> Collection() const;
 
 private:
     std::vector<DatFileEntry> entries_;
-    DatCollection collection_;
+    std::shared_ptr<const DatCollection> collection_ = std::make_shared<DatCollection>();
 };
 
 } // namespace quillet::app

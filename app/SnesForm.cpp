@@ -13,6 +13,7 @@
 #include "base/NumberFormat.h"
 #include "base/Utf8.h"
 #include "base/Version.h"
+#include "dat/DatSteps.h"
 #include "files/SafeWrite.h"
 #include "rom/DetailsDescription.h"
 #include "rom/ImageRepair.h"
@@ -491,12 +492,66 @@ void TForm1::RefreshDetails() {
         shown.problem = FDetailsProblem;
         shown.computing = DetailsComputing();
         if (FDetails) {
-            const std::optional<DatMatch> dat =
-                datFiles_ != nullptr ? datFiles_->Match(*FDetails) : std::nullopt;
-            shown.groups = DescribeDetails(*FDetails, dat);
+            shown.groups = DescribeDetails(*FDetails, DatMatchOnShow());
+            if (DatSearching())
+                for (DetailGroup& group : shown.groups)
+                    if (group.title == "Dat")
+                        group.rows.push_back({"Explanation", "Computing\u2026"});
         }
     }
     frmDetails->ShowDetails(shown);
+}
+
+std::optional<DatMatch> TForm1::DatMatchOnShow() {
+    const std::shared_ptr<const DatCollection> dats =
+        datFiles_ != nullptr ? datFiles_->Collection() : nullptr;
+    if (!dats || !FDetails)
+        return std::nullopt;
+    if (datMatch_ && datMatchIn_ == dats)
+        return datMatch_;
+    // Other DAT files since: what was looked for in the old ones is of no use.
+    datSearch_ = {};
+    datSearchTicket_.reset();
+    datMatchIn_ = dats;
+    datMatch_ = MatchInDats(*dats, *FDetails);
+    const std::span<const std::uint8_t> data = LoadedData();
+    if (datMatch_->kind != DatMatchKind::None || data.empty())
+        return datMatch_;
+    datSearchTicket_ = std::make_shared<int>();
+    ui::Application().Handle(); // the window the result is posted to, before the thread
+    auto arrived = [this, ticket = std::weak_ptr<int>(datSearchTicket_)](DatMatch match) {
+        if (ticket.expired())
+            return;
+        datMatch_ = std::move(match);
+        datSearchTicket_.reset();
+        RefreshDetails();
+    };
+    datSearch_ = std::jthread(
+        [arrived, dats, data, details = *FDetails, name = FFileName](std::stop_token stop) {
+            std::optional<DatMatch> match;
+            try {
+                match = MatchInDatsVia(*dats, details, data, name);
+            } catch (const std::exception&) { // out of memory, say: the lookup as it is stands
+            }
+            if (stop.stop_requested() || !match)
+                return;
+            try {
+                ui::Application().Post(
+                    [arrived, match = std::move(*match)]() mutable { arrived(std::move(match)); });
+            } catch (...) { // nowhere to go from a thread of its own
+            }
+        });
+    return datMatch_;
+}
+
+std::span<const std::uint8_t> TForm1::LoadedData() const {
+    if (!FDetails || FDetails->data.offset < loadedFrom_)
+        return {};
+    const std::uint64_t start = FDetails->data.offset - loadedFrom_;
+    if (start + FDetails->data.size > static_cast<std::uint64_t>(loadedSize_))
+        return {};
+    return std::span(FRomBuffer)
+        .subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(FDetails->data.size));
 }
 
 void TForm1::About1Click() {
@@ -584,6 +639,8 @@ void TForm1::LoadRomImage(const std::string& path, std::unique_ptr<ByteSource> s
     Load->Finish();
     const std::int64_t dataSize = image.dataSize;
     const std::int32_t loaded = image.loaded;
+    loadedFrom_ = image.copierHeader.size();
+    loadedSize_ = loaded;
     ComputeDetails(std::move(file), info, std::move(image));
     if (dataSize <= 0)
         TellLoadProblem("The file " + path + " holds no image data after its copier header.");
@@ -621,6 +678,10 @@ void TForm1::ComputeDetails(std::unique_ptr<ByteSource> source, const SNESImageI
 void TForm1::StopComputingDetails() {
     detailsComputation_.reset();
     detailsTicket_.reset();
+    datSearch_ = {};
+    datSearchTicket_.reset();
+    datMatch_.reset();
+    datMatchIn_.reset();
 }
 
 bool TForm1::AskExit() {

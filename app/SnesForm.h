@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "archive/Archive.h"
 #include "base/TextSink.h"
+#include "dat/DatFile.h"
 #include "rom/ImageDetails.h"
 #include "rom/ImageLoader.h"
 #include "rom/SnesImageInfo.h"
@@ -14,7 +15,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quillet::app {
@@ -88,6 +91,8 @@ public:
     std::optional<ImageDetails> FDetails;
     std::string FDetailsProblem;
     bool DetailsComputing() const { return detailsComputation_ != nullptr; }
+    // Whether the forms the data may match its DAT entry in are still being looked for.
+    bool DatSearching() const { return datSearchTicket_ != nullptr; }
 
     // Menu commands.
     enum Command {
@@ -162,8 +167,15 @@ private:
     // Starts computing the details of the image just loaded, from the buffer and `source`.
     void ComputeDetails(std::unique_ptr<ByteSource> source, const SNESImageInfo& info,
                         LoadedImage image);
-    // Stops the computation under way, if any: its result would be of an image gone.
+    // Stops the computation under way, if any, and the search in the DAT files: their
+    // results would be of an image gone.
     void StopComputingDetails();
+    // What the DAT files in use know of the image on show: the lookup of its data as it is,
+    // at once, and when that finds nothing, the search through the steps on a thread of its
+    // own, whose result comes through the message loop. None without DAT files.
+    std::optional<DatMatch> DatMatchOnShow();
+    // The image's data as the details hash it, when the buffer holds all of it.
+    std::span<const std::uint8_t> LoadedData() const;
 
     TLoad* Load = nullptr;
     TAboutBox* AboutBox = nullptr;
@@ -178,6 +190,14 @@ private:
     // through the message loop whether it is still wanted.
     std::unique_ptr<DetailsComputation> detailsComputation_;
     std::shared_ptr<int> detailsTicket_;
+    // Where the buffer starts in the file, and how much of it the load step filled.
+    std::uint64_t loadedFrom_ = 0;
+    std::int32_t loadedSize_ = 0;
+    // The last DAT lookup, and the collection it was made in.
+    std::shared_ptr<const DatCollection> datMatchIn_;
+    std::optional<DatMatch> datMatch_;
+    std::jthread datSearch_; // reads FRomBuffer too
+    std::shared_ptr<int> datSearchTicket_;
 };
 
 } // namespace quillet::app

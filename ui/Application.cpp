@@ -86,25 +86,29 @@ void TApplication::Post(std::function<void()> call) {
         const std::lock_guard lock(postedMutex_);
         posted_.push_back(std::move(call));
     }
-    if (!PostMessageA(window, kRunPosted, 0, 0))
+    if (!PostMessageA(window, kRunPosted, 0, 0)) {
+        // Each call has its message: without one, it would never run.
+        const std::lock_guard lock(postedMutex_);
+        posted_.pop_back();
         throw Exception("Cannot post a message: the message queue is full");
+    }
 }
 
 void TApplication::RunPosted() {
-    for (;;) {
-        std::function<void()> call;
-        {
-            const std::lock_guard lock(postedMutex_);
-            if (posted_.empty())
-                return;
-            call = std::move(posted_.front());
-            posted_.pop_front();
-        }
-        try {
-            call();
-        } catch (const std::exception& error) {
-            HandleException(error);
-        }
+    // One call a message: a call posted while another runs waits for its own message, behind
+    // whatever the queue holds by then.
+    std::function<void()> call;
+    {
+        const std::lock_guard lock(postedMutex_);
+        if (posted_.empty())
+            return;
+        call = std::move(posted_.front());
+        posted_.pop_front();
+    }
+    try {
+        call();
+    } catch (const std::exception& error) {
+        HandleException(error);
     }
 }
 

@@ -211,6 +211,26 @@ TEST_F(Details, DatFilesAreKeptInTheirOwnSectionAndABrokenOneIsListedWithItsReas
     EXPECT_EQ(Shown(),
               Expected(path, demo, DatMatch{DatMatchKind::Sha1, "Demo & Friends", "d.sfc", good}));
 
+    // Data that matches only once an overdump is cut off is looked for off the window's thread,
+    // and the window says how it matches.
+    const std::string overdumped =
+        folder.Write("overdumped.smc", Concatenate(demo, Bytes(demo.begin() + 512, demo.end())));
+    Open(overdumped, false);
+    // The posted calls one at a time, up to the details' arrival: the search's own answer
+    // waits behind it.
+    const DWORD start = GetTickCount();
+    MSG posted{};
+    while (!form.DatSearching() && GetTickCount() - start < 60000)
+        if (PeekMessageA(&posted, ui::Application().Handle(), WM_APP, WM_APP + 10, PM_REMOVE))
+            DispatchMessageA(&posted);
+        else
+            Sleep(1);
+    EXPECT_NE(Shown().find("Explanation: Computing&"), std::string::npos) << Shown();
+    WaitForDetails();
+    EXPECT_NE(Shown().find("Game: Demo & Friends\r\nMatch: verified by SHA-1"), std::string::npos)
+        << Shown();
+    EXPECT_NE(Shown().find("Via: trim-overdump\r\n"), std::string::npos) << Shown();
+
     // Removing files reads the list again, and the window follows.
     datDialog.lvFiles->SelectRow(0, true);
     datDialog.btnRemoveClick();

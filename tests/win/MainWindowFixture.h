@@ -58,9 +58,10 @@ protected:
     }
     void WaitForDetails() {
         const DWORD start = GetTickCount();
-        while (form.DetailsComputing() && GetTickCount() - start < 120000)
+        while ((form.DetailsComputing() || form.DatSearching()) && GetTickCount() - start < 120000)
             PumpMessages(5);
         ASSERT_FALSE(form.DetailsComputing()) << "the details never came";
+        ASSERT_FALSE(form.DatSearching()) << "the search in the DAT files never ended";
     }
     bool boxUnderLoadingWindow = false;
 
