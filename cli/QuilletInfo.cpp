@@ -102,8 +102,11 @@ const CommandLine<Options>& InfoCommandLine() {
               .value = "FILE",
               .help = "look the ROM data up in a DAT file, Logiqx XML or clrmamepro text, as\n"
                       "No-Intro publishes them (also zipped), or in every DAT file in a\n"
-                      "directory and its subdirectories; may be given more than once, and\n"
-                      "implies --details",
+                      "directory and its subdirectories; data that matches nothing as it is\n"
+                      "is tried with a copier header of another size stripped, de-interleaved,\n"
+                      "and cut of an overdump or padding, and the report says which steps made\n"
+                      "it match, or names the ROM named most like the file and what differs;\n"
+                      "may be given more than once, and implies --details",
               .apply = TakeDat},
             O{.names = {"--audit"},
               .help = "with --dat: read every image under the files and directories given\n"
