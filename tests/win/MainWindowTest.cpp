@@ -262,7 +262,7 @@ TEST_F(OpenCommand, OversizedEmptyAndMissingFilesLoadWhatThereIsAndSaySo) {
     EXPECT_EQ(form.FRomBuffer.back(), rom[4194304]);
 }
 
-// A file named on the command line, or dropped on the window, as a file manager gives it.
+// A file named on the command line opens as a choice in the dialog would.
 TEST_F(OpenCommand, AFileFromOutsideTheDialogOpensLikeAChoiceInIt) {
     const std::string demo = folder.Write("demo.smc", DemoImage());
     form.OpenFile(demo);
@@ -273,19 +273,8 @@ TEST_F(OpenCommand, AFileFromOutsideTheDialogOpensLikeAChoiceInIt) {
     EXPECT_EQ(logged.find("Open clicked..."), std::string::npos);
     EXPECT_TRUE(logged.ends_with("\n1\nOpen Finished...\n")) << logged;
 
-    // Dropped: a second file opens over the first; of several dropped at once, the first.
     const std::string raw = folder.Write("raw.sfc", MakeRomData(1048576, 3));
-    const std::string files = raw + '\0' + demo + '\0' + '\0';
-    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + files.size());
-    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
-    header->pFiles = sizeof(DROPFILES);
-    std::copy(files.begin(), files.end(), reinterpret_cast<char*>(header + 1));
-    GlobalUnlock(drop);
-    PostMessageA(form.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-    PumpMessages();
-    EXPECT_EQ(form.FilenameEdit->Text(), raw);
-    EXPECT_EQ(form.edtFileFmt->Text(), "Unheadered image (Raw copy)");
-
+    form.OpenFile(raw);
     // A file that is not there: the load step's message, and the pages as they were.
     MessageBoxAnswerer ok(IDOK);
     const std::string missing = (folder.Path() / "missing.sfc").string();
@@ -320,7 +309,9 @@ TEST_F(OpenCommand, NamesInAnyScriptOpenFromTheCommandLineTheDialogAndADrop) {
     EXPECT_EQ(shownName(), ui::Utf8ToWide(pokemon));
     EXPECT_EQ(form.edtFileFmt->Text(), "Unheadered image (Raw copy)");
 
-    const std::wstring files = ui::Utf8ToWide(japan) + L'\0' + L'\0';
+    // Dropped, as Windows gives names (UTF-16): of several at once, the first opens.
+    const std::wstring files =
+        ui::Utf8ToWide(japan) + L'\0' + ui::Utf8ToWide(pokemon) + L'\0' + L'\0';
     HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + files.size() * sizeof(wchar_t));
     auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
     header->pFiles = sizeof(DROPFILES);

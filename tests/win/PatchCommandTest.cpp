@@ -90,8 +90,6 @@ TEST(PatchedImageName, ThePatchsNameInTheImagesFolderWithTheImagesExtension) {
         {"C:\\roms\\Game.smc", "D:\\hacks\\Hack v1.2.bps", "C:\\roms\\Hack v1.2.smc"},
         {"C:\\roms.d\\Game", "hack.ips", "C:\\roms.d\\hack"}, // a dot in the folder only
         {"C:\\roms\\Game.sfc", "C:\\patches\\.ups", "C:\\roms\\.ups.sfc"},
-        {"/home/me/roms/game.fig", "/tmp/translation", "/home/me/roms/translation.fig"},
-        {"game.swc", "hack.bps", "hack.swc"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(app::PatchedImageName(c.image, c.patch), c.suggested) << c.image;
