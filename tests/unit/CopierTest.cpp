@@ -1,14 +1,6 @@
-#include "cli/QuilletFix.h"
-#include "cli/QuilletInfo.h"
 #include "rom/CopierFormats.h"
-#include "rom/Digests.h"
-#include "rom/ImageRepair.h"
-#include "rom/ImageScanner.h"
 
-#include "tests/support/FailingFileLayer.h"
-#include "tests/support/TempFolder.h"
-#include "tests/support/ToolRuns.h"
-#include "tools/RomImageBuilder.h"
+#include "tests/support/GameImages.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,14 +10,10 @@
 namespace quillet {
 namespace {
 
-using testing::Fix;
-using testing::ToolRun;
-
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
 using Json = nlohmann::json;
-using testing::ReadAll;
-using testing::TempFolder;
+using testing::FixOneFile;
 
 constexpr std::size_t kKiB = 1024;
 
@@ -33,35 +21,16 @@ Bytes operator+(const Bytes& a, const Bytes& b) {
     return Concatenate(a, b);
 }
 
-// A HiROM game whose header scores full marks.
-Bytes HiRomGame(std::size_t size, std::uint8_t sizeCode, std::uint32_t seed = 41) {
-    Bytes rom = MakeRomData(size, seed);
-    WriteInternalHeader(
-        rom, kHiRomArea,
-        {.title = "HIROM GAME", .makeup = 0x21, .romSizeCode = sizeCode, .licensee = 0x01});
-    WriteResetVector(rom, kHiRomArea, 0x8000, 0x8000, 0x78);
-    FixChecksum(rom, kHiRomArea);
-    return rom;
-}
-
-Bytes LoRomGame(std::size_t size, std::uint8_t sizeCode, std::uint32_t seed = 43) {
-    Bytes rom = MakeRomData(size, seed);
-    WriteInternalHeader(rom, kLoRomArea,
-                        {.title = "LOROM GAME", .romSizeCode = sizeCode, .licensee = 0x01});
-    WriteResetVector(rom, kLoRomArea, 0x8000, 0, 0x78);
-    FixChecksum(rom, kLoRomArea);
-    return rom;
-}
-
-Digests DigestsOf(std::span<const std::uint8_t> bytes) {
-    DigestSet set;
-    set.Update(bytes);
-    return set.Finish();
+Bytes HiRomGame(std::size_t size, std::uint8_t sizeCode) {
+    return testing::ScoredGame(
+        size, kHiRomArea,
+        {.title = "HIROM GAME", .makeup = 0x21, .romSizeCode = sizeCode, .licensee = 0x01}, 41);
 }
 
 const Bytes kHi512 = HiRomGame(512 * kKiB, 0x09);
 const Bytes kHi1536 = HiRomGame(1536 * kKiB, 0x0B); // mirrored: its sum depends on the order
-const Bytes kLo512 = LoRomGame(512 * kKiB, 0x09);
+const Bytes kLo512 = testing::ScoredGame(
+    512 * kKiB, kLoRomArea, {.title = "LOROM GAME", .romSizeCode = 0x09, .licensee = 0x01}, 43);
 
 TEST(CopierFormats, HeadersAreKnownByTheirSignaturesAndTheAnalysisTests) {
     Bytes gameDoctorLong = GameDoctorHeader();
@@ -73,7 +42,6 @@ TEST(CopierFormats, HeadersAreKnownByTheirSignaturesAndTheAnalysisTests) {
     } cases[] = {
         {"Super Wild Card", SuperWildCardHeader(64, 0), CopierFormat::SuperWildCard},
         {"Pro Fighter", ProFighterHeader(64, true), CopierFormat::ProFighter},
-        {"Game Doctor", GameDoctorHeader(), CopierFormat::GameDoctorSf3},
         {"Game Doctor, 1024 bytes", gameDoctorLong, CopierFormat::GameDoctorSf3},
         // Its bytes 2, 6 and 7 are zero as a Pro Fighter header's are.
         {"Super UFO of a HiROM game", SuperUfoHeader(4, true), CopierFormat::SuperUfo},
@@ -82,10 +50,8 @@ TEST(CopierFormats, HeadersAreKnownByTheirSignaturesAndTheAnalysisTests) {
         {"1024 zero bytes: no Pro Fighter writes that many", Bytes(1024), CopierFormat::Unknown},
         {"too short for any test", Bytes(5), CopierFormat::Unknown},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(IdentifyCopierHeader(c.header), c.format);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(IdentifyCopierHeader(c.header), c.format) << c.name;
 }
 
 TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
@@ -94,129 +60,62 @@ TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
         const Bytes interleaved = InterleavedCopy(data);
         EXPECT_EQ(Interleave(data), interleaved);
         EXPECT_EQ(Deinterleave(interleaved), data);
-        for (const std::uint64_t offset :
-             {std::uint64_t{0}, std::uint64_t{0x7FFF}, std::uint64_t{0x8000}, std::uint64_t{0xFFC0},
-              std::uint64_t{data.size() - 1}}) {
+        for (const std::uint64_t offset : {0ULL, 0x7FFFULL, 0x8000ULL, 0xFFC0ULL,
+                                           static_cast<unsigned long long>(data.size() - 1)}) {
             EXPECT_EQ(interleaved[static_cast<std::size_t>(InterleavedOffset(offset, data.size()))],
                       data[static_cast<std::size_t>(offset)])
                 << "at " << offset;
         }
     }
     for (const std::size_t size : {std::size_t{0}, 32 * kKiB, 96 * kKiB, 64 * kKiB + 1}) {
-        SCOPED_TRACE(size);
-        EXPECT_THROW(Interleave(Bytes(size)), ERangeError);
-        EXPECT_THROW(Deinterleave(Bytes(size)), ERangeError);
+        EXPECT_THROW(Interleave(Bytes(size)), ERangeError) << size;
+        EXPECT_THROW(Deinterleave(Bytes(size)), ERangeError) << size;
     }
 }
 
 // The details as quillet-info --json --details gives them.
 Json DetailsOf(const Bytes& image) {
-    TempFolder folder;
+    testing::TempFolder folder;
     const std::string path = folder.Write("image.sfc", image);
-    std::ostringstream out;
-    std::ostringstream err;
-    RunQuilletInfo(std::vector<std::string>{"--json", "--details", path}, out, err);
-    return Json::parse(out.str())["Details"];
+    return Json::parse(testing::Info({"--json", "--details", path}).out)["Details"];
 }
 
 TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
-    const Bytes padding00(256 * kKiB, 0x00);
-    const Bytes paddingFF(100000, 0xFF); // 1696 bytes over 32 KiB units, yet no header
+    const Bytes paddedFF = kLo512 + Bytes(100000, 0xFF); // 1696 bytes over 32 KiB, yet no header
     const struct {
         const char* name;
         Bytes image;
-        Json copier;
-        bool interleaved;
-        Bytes cartridgeData; // the data in the cartridge's order
-        std::uint32_t headerAddress;
-        std::vector<std::string> diagnosis;
+        const char* format; // of the copier header, if there is one
+        std::size_t headerSize;
+        Bytes cartridgeData;             // the data in the cartridge's order
+        const char* diagnosis = nullptr; // besides "matches"
     } cases[] = {
-        {"none", kLo512, nullptr, false, kLo512, 0x7FC0, {"matches"}},
-        {"Super Wild Card",
-         SuperWildCardHeader(64, 0) + kLo512,
-         {{"Format", "Super Wild Card"}, {"HeaderSize", 512}},
-         false,
-         kLo512,
-         0x7FC0,
-         {"matches"}},
-        {"Game Doctor",
-         GameDoctorHeader() + kHi512,
-         {{"Format", "Game Doctor SF3"}, {"HeaderSize", 512}},
-         false,
-         kHi512,
-         0xFFC0,
-         {"matches"}},
-        {"Super UFO, which the analysis takes for a Pro Fighter",
-         SuperUfoHeader(4, true) + kHi512,
-         {{"Format", "Super UFO"}, {"HeaderSize", 512}},
-         false,
-         kHi512,
-         0xFFC0,
-         {"matches"}},
-        {"1024 bytes, which the analysis does not see",
-         Bytes(1024, 0) + kLo512,
-         {{"Format", "unknown"}, {"HeaderSize", 1024}},
-         false,
-         kLo512,
-         0x7FC0,
-         {"matches"}},
-        {"interleaved, 24 Mbit mirrored",
-         InterleavedCopy(kHi1536),
-         nullptr,
-         true,
-         kHi1536,
-         0xFFC0,
-         {"matches"}},
-        {"interleaved behind a Game Doctor header",
-         GameDoctorHeader() + InterleavedCopy(kHi512),
-         {{"Format", "Game Doctor SF3"}, {"HeaderSize", 512}},
-         true,
-         kHi512,
-         0xFFC0,
-         {"matches"}},
-        {"interleaved behind 1024 bytes",
-         Bytes(1024, 0x55) + InterleavedCopy(kHi512),
-         {{"Format", "unknown"}, {"HeaderSize", 1024}},
-         true,
-         kHi512,
-         0xFFC0,
-         {"matches"}},
-        {"overdumped",
-         kLo512 + kLo512,
-         nullptr,
-         false,
-         kLo512 + kLo512,
-         0x7FC0,
-         {"matches", "overdump"}},
-        {"padded with 0x00",
-         kLo512 + padding00,
-         nullptr,
-         false,
-         kLo512 + padding00,
-         0x7FC0,
-         {"matches", "padded"}},
-        {"padded with 0xFF",
-         kLo512 + paddingFF,
-         nullptr,
-         false,
-         kLo512 + paddingFF,
-         0x7FC0,
-         {"matches", "padded"}},
+        {"Super Wild Card", SuperWildCardHeader(64, 0) + kLo512, "Super Wild Card", 512, kLo512},
+        {"Super UFO, which the analysis takes for a Pro Fighter", SuperUfoHeader(4, true) + kHi512,
+         "Super UFO", 512, kHi512},
+        {"1024 bytes, which the analysis does not see", Bytes(1024, 0) + kLo512, "unknown", 1024,
+         kLo512},
+        {"interleaved, 24 Mbit mirrored", InterleavedCopy(kHi1536), nullptr, 0, kHi1536},
+        {"interleaved behind 1024 bytes", Bytes(1024, 0x55) + InterleavedCopy(kHi512), "unknown",
+         1024, kHi512},
+        {"overdumped", kLo512 + kLo512, nullptr, 0, kLo512 + kLo512, "overdump"},
+        {"padded with 0xFF", paddedFF, nullptr, 0, paddedFF, "padded"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Json details = DetailsOf(c.image);
         ASSERT_TRUE(details.is_object());
-        EXPECT_EQ(details["Copier"], c.copier);
-        EXPECT_EQ(details["Interleaved"], c.interleaved);
+        const Json copier =
+            c.format ? Json{{"Format", c.format}, {"HeaderSize", c.headerSize}} : Json();
+        EXPECT_EQ(details["Copier"], copier);
         // The data's hashes are those of the bytes as they are.
-        const std::size_t offset =
-            c.copier.is_null() ? 0 : c.copier["HeaderSize"].get<std::size_t>();
-        EXPECT_EQ(details["Data"]["Offset"], offset);
-        const auto stored = std::span(c.image).subspan(offset);
-        EXPECT_EQ(details["Data"]["SHA1"], DigestsOf(stored).sha1);
-        if (c.interleaved) {
-            const Digests expected = DigestsOf(c.cartridgeData);
+        const auto stored = std::span(c.image).subspan(c.headerSize);
+        const bool interleaved = !std::ranges::equal(stored, c.cartridgeData);
+        EXPECT_EQ(details["Interleaved"], interleaved);
+        EXPECT_EQ(details["Data"]["Offset"], c.headerSize);
+        EXPECT_EQ(details["Data"]["SHA1"], testing::DigestsOf(stored).sha1);
+        if (interleaved) {
+            const Digests expected = testing::DigestsOf(c.cartridgeData);
             EXPECT_EQ(details["Deinterleaved"], (Json{{"CRC32", expected.crc32},
                                                       {"MD5", expected.md5},
                                                       {"SHA1", expected.sha1},
@@ -224,9 +123,13 @@ TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
         } else {
             EXPECT_FALSE(details.contains("Deinterleaved"));
         }
-        EXPECT_EQ(details["Cartridge"]["HeaderAddress"], c.headerAddress);
-        EXPECT_EQ(details["Opinion"]["Map"], c.headerAddress == 0xFFC0 ? "HiROM" : "LoROM");
-        EXPECT_EQ(details["Checksum"]["Diagnosis"], c.diagnosis);
+        const bool hiRom = c.cartridgeData == kHi512 || c.cartridgeData == kHi1536;
+        EXPECT_EQ(details["Cartridge"]["HeaderAddress"], hiRom ? 0xFFC0 : 0x7FC0);
+        EXPECT_EQ(details["Opinion"]["Map"], hiRom ? "HiROM" : "LoROM");
+        std::vector<std::string> diagnosis = {"matches"};
+        if (c.diagnosis)
+            diagnosis.emplace_back(c.diagnosis);
+        EXPECT_EQ(details["Checksum"]["Diagnosis"], diagnosis);
     }
 }
 
@@ -242,19 +145,13 @@ TEST(CopierDetails, OddSizesWithoutAHeaderAfterThemKeepTheAnalysisOffset) {
 
 TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
     const Bytes image = Bytes(1024, 0x55) + InterleavedCopy(kHi512);
-    const auto scan = [&](std::size_t chunk) {
-        ImageScanner scanner(image.size(), 0);
-        for (std::size_t at = 0; at < image.size(); at += chunk)
-            scanner.Feed(std::span(image).subspan(at, std::min(chunk, image.size() - at)));
-        return scanner.Finish({});
-    };
-    const ImageDetails whole = scan(image.size());
+    const ImageDetails whole = testing::ScanInChunks(image, 0, image.size());
     ASSERT_TRUE(whole.copier);
     EXPECT_EQ(whole.copier->size, 1024u);
     EXPECT_TRUE(whole.interleaved);
     for (const std::size_t chunk : {std::size_t{1000}, std::size_t{65536 + 1024}, 3 * kKiB}) {
         SCOPED_TRACE(chunk);
-        const ImageDetails details = scan(chunk);
+        const ImageDetails details = testing::ScanInChunks(image, 0, chunk);
         EXPECT_EQ(details.copier, whole.copier);
         EXPECT_EQ(details.data.digests, whole.data.digests);
         EXPECT_EQ(details.file.digests, whole.file.digests);
@@ -268,101 +165,57 @@ TEST(CopierFix, EachStepGivesTheBytesExpected) {
     const struct {
         const char* name;
         Bytes image;
-        std::vector<std::string> options;
+        std::string options; // one or two
         Bytes result;
         std::string said; // the first line after "in.sfc: "
     } cases[] = {
         {"de-interleaved behind a Game Doctor header, which stays",
-         gameDoctor + InterleavedCopy(kHi512),
-         {"--deinterleave"},
-         gameDoctor + kHi512,
+         gameDoctor + InterleavedCopy(kHi512), "--deinterleave", gameDoctor + kHi512,
          "de-interleaved the data: 8 banks of 64 KiB, each in the cartridge's order"},
-        {"de-interleaved and the header taken off",
-         gameDoctor + InterleavedCopy(kHi1536),
-         {"--deinterleave", "--strip-header"},
-         kHi1536,
+        {"de-interleaved and the header taken off", gameDoctor + InterleavedCopy(kHi1536),
+         "--deinterleave --strip-header", kHi1536,
          "removed the 512-byte copier header (Unknown 512-header based Image)"},
-        {"interleaved",
-         kHi1536,
-         {"--interleave"},
-         InterleavedCopy(kHi1536),
-         "interleaved the data: 24 banks of 64 KiB, their upper halves first"},
-        {"interleaved behind a Super Wild Card header",
-         SuperWildCardHeader(64, 0x30) + kHi512,
-         {"--interleave"},
-         SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512),
-         "interleaved the data: 8 banks of 64 KiB"},
-        {"an overdump cut off",
-         kLo512 + kLo512,
-         {"--trim"},
-         kLo512,
+        {"interleaved behind a Super Wild Card header", SuperWildCardHeader(64, 0x30) + kHi512,
+         "--interleave", SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512),
+         "interleaved the data: 8 banks of 64 KiB, their upper halves first"},
+        {"an overdump cut off", kLo512 + kLo512, "--trim", kLo512,
          "cut the data from 1 MiB to 512 KiB, the size its header declares: the rest repeated "
          "earlier data (an overdump)"},
-        {"0x00 padding cut off",
-         kLo512 + Bytes(256 * kKiB, 0x00),
-         {"--trim"},
-         kLo512,
-         "cut the data from 768 KiB to 512 KiB, the size its header declares: the rest was all "
-         "0x00 (padding)"},
         {"an overdump cut off behind a Super Wild Card header, which counts the blocks again",
-         SuperWildCardHeader(128, 0) + kLo512 + kLo512,
-         {"--trim"},
-         SuperWildCardHeader(64, 0) + kLo512,
-         "cut the data from 1 MiB to 512 KiB"},
-        {"0xFF padding cut off",
-         kLo512 + Bytes(100000, 0xFF),
-         {"--trim"},
-         kLo512,
-         "cut the data from "},
-        {"a Game Doctor header off",
-         gameDoctor + kHi512,
-         {"--strip-header"},
-         kHi512,
-         "removed the 512-byte copier header (Unknown 512-header based Image)"},
-        {"a Super UFO header off",
-         SuperUfoHeader(4, true) + kHi512,
-         {"--strip-header"},
-         kHi512,
-         "removed the 512-byte copier header (Profighter (FIG))"},
-        {"1024 bytes off",
-         Bytes(1024, 0) + kLo512,
-         {"--strip-header"},
-         kLo512,
+         SuperWildCardHeader(128, 0) + kLo512 + kLo512, "--trim",
+         SuperWildCardHeader(64, 0) + kLo512, "cut the data from 1 MiB to 512 KiB"},
+        {"0xFF padding cut off", kLo512 + Bytes(100000, 0xFF), "--trim", kLo512,
+         "cut the data from 624288 bytes to 512 KiB, the size its header declares: the rest was "
+         "all 0xFF (padding)"},
+        {"1024 bytes off", Bytes(1024, 0) + kLo512, "--strip-header", kLo512,
          "removed the 1024-byte copier header (unknown)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder folder;
-        const std::string in = folder.Write("in.sfc", c.image);
-        const std::string out = (folder.Path() / "out.sfc").string();
-        std::vector<std::string> arguments = c.options;
-        arguments.insert(arguments.end(), {in, "-o", out});
-        const ToolRun run = Fix(arguments);
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_TRUE(run.out.starts_with(in + ": " + c.said)) << run.out;
-        EXPECT_EQ(ReadAll(out), c.result);
-        EXPECT_EQ(ReadAll(in), c.image);
+        std::vector<std::string> options;
+        std::istringstream words(c.options);
+        for (std::string word; words >> word;)
+            options.push_back(word);
+        const testing::FixedFile fixed = FixOneFile(c.image, options);
+        EXPECT_EQ(fixed.run.status, 0) << fixed.run.err;
+        EXPECT_TRUE(fixed.run.out.starts_with(fixed.in + ": " + c.said)) << fixed.run.out;
+        EXPECT_EQ(fixed.written, c.result);
+        EXPECT_EQ(fixed.left, c.image);
     }
 }
 
 TEST(CopierFix, InterleavingThenDeinterleavingGivesTheFileBack) {
     for (const Bytes& image :
-         {kHi512, kHi1536, SuperWildCardHeader(192, 0x30) + kHi1536, Bytes(1024, 0x55) + kHi512}) {
+         {kHi512, SuperWildCardHeader(192, 0x30) + kHi1536, Bytes(1024, 0x55) + kHi512}) {
         SCOPED_TRACE(image.size());
-        TempFolder folder;
-        const std::string game = folder.Write("game.sfc", image);
-        ASSERT_EQ(Fix({"--interleave", "--in-place", game}).status, 0);
-        const Bytes interleaved = ReadAll(game);
-        EXPECT_NE(interleaved, image);
-        EXPECT_EQ(DetailsOf(interleaved)["Interleaved"], true);
-        const ToolRun back = Fix({"--deinterleave", "--in-place", game});
-        EXPECT_EQ(back.status, 0) << back.err;
-        EXPECT_EQ(ReadAll(game), image);
+        const testing::FixedFile interleaved = FixOneFile(image, {"--interleave"}, true);
+        ASSERT_EQ(interleaved.run.status, 0) << interleaved.run.err;
+        EXPECT_NE(interleaved.left, image);
+        EXPECT_EQ(DetailsOf(interleaved.left)["Interleaved"], true);
+        const testing::FixedFile back = FixOneFile(interleaved.left, {"--deinterleave"}, true);
+        EXPECT_EQ(back.run.status, 0) << back.run.err;
+        EXPECT_EQ(back.left, image);
     }
-    // The steps as functions of bytes, for those that look for data in all its forms.
-    EXPECT_EQ(StripCopierHeader(GameDoctorHeader() + kLo512), kLo512);
-    EXPECT_EQ(TrimToDeclaredSize(kLo512 + kLo512), kLo512);
-    EXPECT_THROW(TrimToDeclaredSize(kLo512), ERepairRefused);
 }
 
 TEST(CopierFix, RefusalsSayWhyExitWith1AndLeaveTheFile) {
@@ -371,67 +224,45 @@ TEST(CopierFix, RefusalsSayWhyExitWith1AndLeaveTheFile) {
     WriteInternalHeader(weak, kHiRomArea, {.title = "WEAK", .makeup = 0x21});
     const Bytes interleaved = InterleavedCopy(kHi512);
     const struct {
-        const char* name;
         Bytes image;
-        std::vector<std::string> options;
+        const char* option;
         std::string err; // after "quillet-fix: FILE: "
     } cases[] = {
-        {"nothing to trim",
-         kLo512,
-         {"--trim"},
+        {kLo512, "--trim",
          "nothing to trim: the data (512 KiB) is no larger than its internal header declares\n"},
-        {"a surplus that may be the game's",
-         kLo512 + MakeRomData(64 * kKiB, 9),
-         {"--trim"},
+        {kLo512 + MakeRomData(64 * kKiB, 9), "--trim",
          "the 64 KiB beyond the 512 KiB its internal header declares neither repeat earlier data "
          "nor are padding: they may belong to the game\n"},
-        {"LoROM data to interleave",
-         kLo512,
-         {"--interleave"},
+        {kLo512, "--interleave",
          "the internal header is at 0x007FC0 (LoROM), not at 0x00FFC0 (HiROM): only HiROM data "
          "is interleaved\n"},
-        {"data of part of a bank",
-         kHi512 + MakeRomData(32 * kKiB, 2),
-         {"--interleave"},
+        {kHi512 + MakeRomData(32 * kKiB, 2), "--interleave",
          "557056 bytes of data, not a whole number of 64 KiB banks: only HiROM data in whole "
          "banks is interleaved\n"},
-        {"a header too weak to be found again",
-         weak,
-         {"--interleave"},
+        {weak, "--interleave",
          "interleaved, the data would not be recognised as such: its HiROM header does not look "
          "enough like one\n"},
-        {"data in the cartridge's order",
-         kHi512,
-         {"--deinterleave"},
+        {kHi512, "--deinterleave",
          "not interleaved: no internal header is found with the halves of each 64 KiB bank "
          "swapped, more than one is as the data is\n"},
-        {"data of no whole banks",
-         MakeRomData(40000, 1),
-         {"--deinterleave"},
+        {MakeRomData(40000, 1), "--deinterleave",
          "40000 bytes of data, not a whole number of 64 KiB banks"},
-        {"interleaved twice",
-         interleaved,
-         {"--interleave"},
+        {interleaved, "--interleave",
          "the data is interleaved: its internal header is found only with the halves of each 64 "
          "KiB bank swapped back; give --deinterleave as well\n"},
-        {"a trim of interleaved data",
-         interleaved + interleaved,
-         {"--trim"},
-         "the data is interleaved"},
-        {"a checksum of interleaved data", interleaved, {"--checksum"}, "the data is interleaved"},
-        {"no header to strip", kHi512, {"--strip-header"}, "no copier header to remove: "},
+        {interleaved, "--checksum", "the data is interleaved"},
+        {kHi512, "--strip-header", "no copier header to remove: "},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempFolder folder;
-        const std::string game = folder.Write("game.sfc", c.image);
-        const ToolRun run = Fix({c.options[0], "--in-place", game});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.err.starts_with("quillet-fix: " + game + ": " + c.err)) << run.err;
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(ReadAll(game), c.image);
+        SCOPED_TRACE(c.err);
+        const testing::FixedFile fixed = FixOneFile(c.image, {c.option}, true);
+        EXPECT_EQ(fixed.run.status, 1);
+        EXPECT_TRUE(fixed.run.err.starts_with("quillet-fix: " + fixed.in + ": " + c.err))
+            << fixed.run.err;
+        EXPECT_EQ(fixed.run.out, "");
+        EXPECT_EQ(fixed.left, c.image);
     }
-    const ToolRun both = Fix({"--interleave", "--deinterleave", "a.sfc"});
+    const testing::ToolRun both = testing::Fix({"--interleave", "--deinterleave", "a.sfc"});
     EXPECT_EQ(both.status, 2);
     EXPECT_TRUE(
         both.err.starts_with("quillet-fix: --interleave and --deinterleave exclude each other\n"))
