@@ -77,48 +77,31 @@ std::string Found(const DatCollection& dats, std::string_view sha256, std::strin
            keys[static_cast<int>(hit->key)] + (hit->badDump ? ", bad dump" : "");
 }
 
-TEST(Dat, MatchesByTheStrongestHashEachRomHasAndMarksBadDumps) {
-    const std::string sha256(64, 'e'), sha1(40, 'a'), no256(64, '0'), no1(40, '0');
+TEST(Dat, BothFormatsAreReadAndMatchedByTheStrongestHashEachRomHas) {
     DatCollection dats;
     dats.LoadDocument("a.xml", kDat);
-    // The same data by SHA-1 in the first file and by SHA-256 in the second.
-    dats.LoadDocument("b.dat", "game ( name \"By SHA-256\" rom ( name two.sfc size 4 crc 1 sha1 " +
-                                   std::string(40, 'b') + " sha256 " + sha256 + " ) )");
-    EXPECT_EQ(Found(dats, sha256, sha1, "00000001", 4), "By SHA-256, two.sfc, b.dat, sha256");
-    EXPECT_EQ(Found(dats, no256, sha1, "ffffffff", 1),
+    dats.LoadDocument("snes.dat", kLibretro);
+    ASSERT_EQ(dats.Roms().size(), 6u);
+    const std::string no256(64, '0'), no1(40, '0');
+    // The same data by SHA-1 in the first file and by SHA-256 in the second: the SHA-256 wins.
+    // Hex is read in any case; entities are decoded.
+    EXPECT_EQ(Found(dats, std::string(64, 'a'), std::string(40, 'a'), "", 0),
+              "Two Chips (Japan), Two Chips (Japan).sfc, snes.dat, sha256");
+    EXPECT_EQ(Found(dats, no256, std::string(40, 'a'), "ffffffff", 1),
               "Tom & Jerry \"Caf\xC3\xA9\" (USA), a.sfc, a.xml, sha1");
+    EXPECT_EQ(Found(dats, no256, "6b47bb75d16514b6a476aa0c73a683a2a4c18765", "", 0),
+              "Super Mario World (USA), Super Mario World (USA).sfc, snes.dat, sha1");
+    EXPECT_EQ(Found(dats, no256, std::string(40, '1'), "", 0),
+              "Hanguk (Korea) [b], Hanguk (Korea) [b].sfc, snes.dat, sha1, bad dump");
     EXPECT_EQ(Found(dats, no256, no1, "00c0ffee", 524288),
               "No SHA-1 (Japan), b.sfc, a.xml, crc32+size, bad dump");
+    // A second ROM of a game, known by its CRC32 and size only.
+    EXPECT_EQ(Found(dats, no256, no1, "ffffffff", 10),
+              "Two Chips (Japan), Two Chips (Japan).msu, snes.dat, crc32+size");
     // An entry is matched by its strongest hash only, and the size counts.
-    EXPECT_EQ(Found(dats, no256, std::string(40, 'b'), "00000001", 4), "none");
+    EXPECT_EQ(Found(dats, no256, std::string(40, '2'), "12345678", 2097152), "none");
     EXPECT_EQ(Found(dats, no256, no1, "1a2b3c4d", 1048576), "none");
     EXPECT_EQ(Found(dats, no256, no1, "00c0ffee", 524289), "none");
-}
-
-TEST(Dat, MalformedAndEmptyDocumentsNameTheFileTheFormatAndTheLine) {
-    const std::string xml = "DAT file x.dat: looks like a Logiqx XML DAT, but ";
-    const struct {
-        std::string document;
-        std::string message; // the start of it
-    } cases[] = {
-        // Cut off after the root's start tag: an error, not an endless wait for more.
-        {"<datafile>\n", xml + "line 1: the file ends before its elements are closed: cut off?"},
-        {"<datafile><a></b></datafile>", xml + "line 1: Start-end tags mismatch"},
-        {"<datafile>\n<game name=\"a\"><rom sha256=\"" + std::string(63, 'a') +
-             "\"/></game></datafile>",
-         xml + "line 2: ROM \"\" of \"a\" has a malformed sha256"},
-        {"<datafile><game><rom/></game></datafile>", xml + "line 1: a <game> without"},
-        {"<html><body/></html>", xml + "line 1: the root element is <html>, not <datafile>"},
-        {"<?xml version=\"1.0\"?>\n<!-- nothing but a comment -->\n",
-         xml + "the document has no root element"},
-    };
-    for (const auto& c : cases) {
-        const std::string message = Message(c.document);
-        EXPECT_TRUE(message.starts_with(c.message)) << message;
-    }
-    DatCollection empty;
-    empty.LoadDocument("empty.dat", "<datafile>\n</datafile>");
-    EXPECT_TRUE(empty.Roms().empty());
 }
 
 TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
@@ -140,31 +123,17 @@ TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
         {"# a list\ngame ( name x )", DatFormat::Unknown},
         {" \r\n\t\n", DatFormat::Unknown},
         {image, DatFormat::Unknown},
+        {"", DatFormat::Unknown},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DetectDatFormat(c.start), c.format) << "start: " << c.start;
         if (c.format == DatFormat::Unknown) {
-            EXPECT_EQ(Message(c.start), "DAT file x.dat: neither a Logiqx XML nor a clrmamepro DAT")
+            EXPECT_EQ(Message(c.start), c.start.empty() ? "DAT file x.dat: the file is empty"
+                                                        : "DAT file x.dat: neither a Logiqx XML "
+                                                          "nor a clrmamepro DAT")
                 << c.start;
         }
     }
-    EXPECT_EQ(DetectDatFormat(""), DatFormat::Unknown);
-    EXPECT_EQ(Message(""), "DAT file x.dat: the file is empty");
-}
-
-TEST(Dat, ClrmameproTextInTheLayoutRetroArchShipsIsRead) {
-    DatCollection dats;
-    dats.LoadDocument("snes.dat", kLibretro);
-    ASSERT_EQ(dats.Roms().size(), 4u);
-    // Hashes are kept lower-case; a second ROM of a game is a ROM of that game.
-    EXPECT_EQ(Found(dats, "", "6b47bb75d16514b6a476aa0c73a683a2a4c18765", "", 0),
-              "Super Mario World (USA), Super Mario World (USA).sfc, snes.dat, sha1");
-    EXPECT_EQ(Found(dats, "", std::string(40, '1'), "", 0),
-              "Hanguk (Korea) [b], Hanguk (Korea) [b].sfc, snes.dat, sha1, bad dump");
-    EXPECT_EQ(Found(dats, std::string(64, 'a'), "", "", 0),
-              "Two Chips (Japan), Two Chips (Japan).sfc, snes.dat, sha256");
-    EXPECT_EQ(Found(dats, "", "", "ffffffff", 10),
-              "Two Chips (Japan), Two Chips (Japan).msu, snes.dat, crc32+size");
 }
 
 // One game, written in ways the format allows: each must read as the same ROM.
@@ -206,42 +175,49 @@ TEST(Dat, ClrmameproFieldsInAnyOrderWithAnySpacingAndEscapesReadTheSame) {
     }
 }
 
-TEST(Dat, BrokenClrmameproTextNamesTheLineAndWhatWasExpected) {
+TEST(Dat, MalformedDocumentsNameTheFileTheFormatTheLineAndWhatWasExpected) {
+    const std::string xml = "looks like a Logiqx XML DAT, but ";
+    const std::string cmp = "looks like a clrmamepro DAT, but ";
     const std::string good = "game (\n\tname \"A\"\n\trom ( name \"a\" size 1 crc 1 )\n)\n";
     const struct {
         std::string document;
-        std::string message;
+        std::string message; // the start of it, after "DAT file x.dat: "
     } cases[] = {
-        // A missing ')' is told by the next block's start, naming the block left open.
-        {"game (\n\tname \"A\"\n\trom ( name \"a\" size 1 crc 1 )\n" + good,
-         "line 4: ')' expected to close the game of line 1 before \"game\""},
+        // Cut off after the root's start tag: an error, not an endless wait for more.
+        {"<datafile>\n", xml + "line 1: the file ends before its elements are closed: cut off?"},
+        {"<datafile><a></b></datafile>", xml + "line 1: Start-end tags mismatch"},
+        {"<datafile>\n<game name=\"a\"><rom sha256=\"" + std::string(63, 'a') +
+             "\"/></game></datafile>",
+         xml + "line 2: ROM \"\" of \"a\" has a malformed sha256"},
+        {"<datafile><game><rom/></game></datafile>", xml + "line 1: a <game> without"},
+        {"<html><body/></html>", xml + "line 1: the root element is <html>, not <datafile>"},
+        {"<?xml version=\"1.0\"?>\n<!-- nothing but a comment -->\n",
+         xml + "the document has no root element"},
+        // A missing ')' is told by the next block's start, naming the innermost block left open.
         {"game (\n\tname \"A\"\n\trom ( name \"a\" size 1\n" + good,
-         "line 4: ')' expected to close the rom of line 3 before \"game\""},
+         cmp + "line 4: ')' expected to close the rom of line 3 before \"game\""},
         // Cut off inside a ROM, a game, a quoted string, a skipped block.
         {good + "game (\n\tname \"B\"\n\trom ( name \"b\" size",
-         "line 7: a value expected after \"size\", found the end of the file"},
+         cmp + "line 7: a value expected after \"size\", found the end of the file"},
         {good + "game (\n\tname \"B\"\n\trom ( name \"b\" size 1 )\n",
-         "line 7: ')' expected, but the file ends inside the game of line 5: cut off?"},
-        {good + "game (\n\tname \"B", "line 6: a quoted string that never ends: cut off?"},
+         cmp + "line 7: ')' expected, but the file ends inside the game of line 5: cut off?"},
+        {good + "game (\n\tname \"B", cmp + "line 6: a quoted string that never ends: cut off?"},
         {"clrmamepro (\n\tname \"x\"\n",
-         "line 2: ')' expected, but the file ends inside the clrmamepro of line 1: cut off?"},
+         cmp + "line 2: ')' expected, but the file ends inside the clrmamepro of line 1: cut off?"},
         {"game ( \"name\" x )",
-         "line 1: a field name expected in the game of line 1, found the quoted string"},
-        {good + ")", "line 5: a block such as game ( ... ) expected, found ')'"},
-        {"game (\n name x\n)\ngame name y", "line 4: '(' expected after \"game\", found \"name\""},
-        {"\ngame ( rom ( name a size 1 crc 1 ) )", "line 2: a game without a name"},
+         cmp + "line 1: a field name expected in the game of line 1, found the quoted string"},
+        {good + ")", cmp + "line 5: a block such as game ( ... ) expected, found ')'"},
+        {"game (\n name x\n)\ngame name y",
+         cmp + "line 4: '(' expected after \"game\", found \"name\""},
+        {"\ngame ( rom ( name a size 1 crc 1 ) )", cmp + "line 2: a game without a name"},
         {"game ( name G\n rom ( name r\n size 1\n crc 12345678A ) )",
-         "line 4: ROM \"r\" of \"G\" has a malformed crc \"12345678A\""},
+         cmp + "line 4: ROM \"r\" of \"G\" has a malformed crc \"12345678A\""},
         {"game ( name G rom ( name r size -1 ) )",
-         "line 1: ROM \"r\" of \"G\" has a malformed size \"-1\""},
-        {"game ( name G rom ( name r sha1 XYZ ) )",
-         "line 1: ROM \"r\" of \"G\" has a malformed sha1 \"XYZ\""},
+         cmp + "line 1: ROM \"r\" of \"G\" has a malformed size \"-1\""},
     };
     for (const auto& c : cases) {
         const std::string message = Message(c.document);
-        EXPECT_TRUE(
-            message.starts_with("DAT file x.dat: looks like a clrmamepro DAT, but " + c.message))
-            << message;
+        EXPECT_TRUE(message.starts_with("DAT file x.dat: " + c.message)) << message;
     }
     // A file whose last ')' is missing is cut off too, and nothing of it stays.
     DatCollection dats;
@@ -249,6 +225,10 @@ TEST(Dat, BrokenClrmameproTextNamesTheLineAndWhatWasExpected) {
     EXPECT_THROW(dats.LoadDocument("x.dat", good + good.substr(0, good.size() - 2)), EDatError);
     EXPECT_EQ(dats.Roms().size(), 1u);
     EXPECT_EQ(dats.Sources().size(), 1u);
+    // A DAT file without games is one all the same.
+    dats.LoadDocument("empty.dat", "<datafile>\n</datafile>");
+    EXPECT_EQ(dats.Roms().size(), 1u);
+    EXPECT_EQ(dats.Sources().size(), 2u);
 }
 
 // A path as a folder's listing gives it: with the system's separators.
@@ -333,22 +313,23 @@ TEST(Dat, EntitiesAndUtf8AcrossManyBufferBoundariesAreReadExactly) {
         std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<datafile>" +
                                std::string(shift, ' ') + "\n";
         std::vector<std::string> names;
-        for (int i = 0; document.size() < 6 * 32768; ++i) {
-            std::string name = "\xE5\x90\x8D" + std::to_string(i); // a kanji, then a number
+        while (document.size() < 6 * 32768) {
+            // A kanji and a number, then the unit 40 to 44 times.
+            std::string name = "\xE5\x90\x8D" + std::to_string(names.size());
             std::string attribute = name;
-            for (int unit = 0; unit < 40 + i % 5; ++unit) {
+            for (std::size_t unit = 0; unit < 40 + names.size() % 5; ++unit) {
                 name += decoded;
                 attribute += encoded;
             }
-            document += "<game name=\"" + attribute + "\"><rom name=\"r\" size=\"1\" crc=\"" +
-                        std::to_string(i) + "\"/></game>\n";
+            document += "<game name=\"" + attribute + "\"><rom name=\"r\" size=\"1\"/></game>\n";
             names.push_back(name);
         }
         DatCollection dats;
         dats.LoadDocument("utf8.dat", document + "</datafile>\n");
-        ASSERT_EQ(dats.Roms().size(), names.size()) << "shift " << shift;
-        for (std::size_t i = 0; i < names.size(); ++i)
-            ASSERT_EQ(dats.Roms()[i].game, names[i]) << "shift " << shift << ", game " << i;
+        std::vector<std::string> games;
+        for (const DatRom& rom : dats.Roms())
+            games.push_back(rom.game);
+        EXPECT_TRUE(games == names) << "shift " << shift;
     }
 }
 
