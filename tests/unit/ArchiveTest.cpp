@@ -1,6 +1,7 @@
 #include "archive/Archive.h"
 
 #include "tests/support/ArchiveMaker.h"
+#include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
 
@@ -30,8 +31,8 @@ TEST(Archive, MembersComeBackInOrderWithTheirNamesSizesAndBytes) {
     TempFolder folder;
     // Names that must come back exactly: a '#', a folder, Latin and Japanese letters.
     const std::vector<ArchiveItem> items = {
-        {"first.sfc", samples::MakeRomData(200000, 1)},
         {"readme.txt", {'h', 'i', '\n'}},
+        {"first.sfc", samples::MakeRomData(200000, 1)},
         {"sub/we#ird.SMC", samples::MakeRomData(4096, 2)},
         {"Pok\xC3\xA9mon \xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.fig", samples::MakeRomData(512, 3)},
         {"empty.bin", {}}};
@@ -46,21 +47,23 @@ TEST(Archive, MembersComeBackInOrderWithTheirNamesSizesAndBytes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string path = folder.Write(c.file, MakeArchive(c.format, items, c.options));
-        const std::vector<ArchiveMember> members = ListArchive(path);
-        ASSERT_EQ(members.size(), items.size());
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            EXPECT_EQ(members[i].name, items[i].name);
-            EXPECT_EQ(members[i].size, items[i].bytes.size());
-            EXPECT_TRUE(members[i].regular);
-        }
         ArchiveReader reader(path);
         EXPECT_EQ(reader.Format(), c.format);
         for (const ArchiveItem& item : items) {
-            ASSERT_TRUE(reader.Next());
+            const std::optional<ArchiveMember> member = reader.Next();
+            ASSERT_TRUE(member);
+            EXPECT_EQ(member->name, item.name);
+            EXPECT_EQ(member->size, item.bytes.size());
+            EXPECT_TRUE(member->regular);
             EXPECT_EQ(ReadInPieces(reader), item.bytes) << item.name;
         }
         EXPECT_FALSE(reader.Next());
         EXPECT_FALSE(reader.Next());
+        // The first image, past the member that is none.
+        const std::unique_ptr<MemberSource> first = ReadFirstImage(path);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->Name(), path + "#first.sfc");
+        EXPECT_EQ(*first->Bytes(), items[1].bytes);
     }
 
     // A gz file holds one member, named after the file, of a size only its data tells.
@@ -73,6 +76,9 @@ TEST(Archive, MembersComeBackInOrderWithTheirNamesSizesAndBytes) {
     EXPECT_EQ(member->name, "Game (USA).sfc");
     EXPECT_EQ(reader.ReadAll(), image);
     EXPECT_FALSE(reader.Next());
+    EXPECT_EQ(ReadFirstImage(folder.Write("none.zip",
+                                          MakeArchive(ArchiveFormat::Zip, {{"notes.txt", {'x'}}}))),
+              nullptr);
 }
 
 TEST(Archive, NoMemberIsReadPastTheLimitWhateverItsHeaderSays) {
@@ -88,14 +94,10 @@ TEST(Archive, NoMemberIsReadPastTheLimitWhateverItsHeaderSays) {
         ASSERT_TRUE(reader.Next());
         EXPECT_EQ(reader.ReadAll().size(), kLimit);
         ASSERT_TRUE(reader.Next());
-        try {
-            reader.ReadAll();
-            ADD_FAILURE() << "a member over the limit was read";
-        } catch (const EMemberTooLarge& failure) {
-            EXPECT_EQ(failure.Message(), "Cannot read " + path +
-                                             "#over.sfc: 4097 bytes, more than the 4096 bytes an "
-                                             "image in an archive may have");
-        }
+        EXPECT_EQ(MessageOf([&] { reader.ReadAll(); }),
+                  "Cannot read " + path +
+                      "#over.sfc: 4097 bytes, more than the 4096 bytes an image in an archive "
+                      "may have");
         // The next member is still there.
         ASSERT_TRUE(reader.Next());
         EXPECT_EQ(reader.ReadAll(), items[2].bytes);
@@ -112,15 +114,10 @@ TEST(Archive, NoMemberIsReadPastTheLimitWhateverItsHeaderSays) {
         ASSERT_TRUE(member);
         EXPECT_EQ(member->size, 100u);
         std::uint64_t total = 0;
-        try {
-            ReadInPieces(reader, &total);
-            ADD_FAILURE() << "the whole member came out";
-        } catch (const EMemberTooLarge& failure) {
-            EXPECT_EQ(failure.Message(), "Cannot read " + bomb +
-                                             "#bomb.sfc: more than the 4096 bytes an image in "
-                                             "an archive may have, though the archive says 100 "
-                                             "bytes");
-        }
+        EXPECT_EQ(MessageOf([&] { ReadInPieces(reader, &total); }),
+                  "Cannot read " + bomb +
+                      "#bomb.sfc: more than the 4096 bytes an image in an archive may have, "
+                      "though the archive says 100 bytes");
         EXPECT_EQ(total, 4000u); // the last piece's bytes went past the limit
     }
     // One that says its member is larger than it is: refused before anything is decompressed.
@@ -190,24 +187,6 @@ TEST(Archive, CorruptArchivesAreFindingsWithLibarchivesReason) {
     ASSERT_EQ(none.failed.size(), 1u);
     EXPECT_TRUE(none.failed[0].second.starts_with("Cannot open file " + missing + ": "));
     EXPECT_EQ(none.wanted, 0u);
-}
-
-TEST(Archive, TheFirstImageIsFoundPastOtherMembers) {
-    TempFolder folder;
-    const Bytes image = samples::MakeRomData(4096, 6);
-    const std::string path = folder.Write(
-        "f.zip", MakeArchive(ArchiveFormat::Zip,
-                             {{"notes.txt", {'x'}}, {"Game.SWC", image}, {"later.sfc", {1}}}));
-    const std::unique_ptr<MemberSource> first = ReadFirstImage(path);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->Name(), path + "#Game.SWC");
-    EXPECT_EQ(*first->Bytes(), image);
-    Bytes tail(10);
-    EXPECT_EQ(first->ReadAt(4090, tail), 6u);
-    EXPECT_EQ(first->ReadAt(4096, tail), 0u);
-    EXPECT_EQ(ReadFirstImage(folder.Write("none.zip",
-                                          MakeArchive(ArchiveFormat::Zip, {{"notes.txt", {'x'}}}))),
-              nullptr);
 }
 
 // The formats' names in any case are what the folder walks of quillet-info try.
