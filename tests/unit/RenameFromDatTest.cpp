@@ -1,110 +1,75 @@
 #include "cli/RenameFromDat.h"
-#include "cli/QuilletFix.h"
 
-#include "rom/Digests.h"
-#include "tests/support/FailingFileLayer.h"
+#include "tests/support/DatGames.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/ToolRuns.h"
-#include "tools/RomImageBuilder.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace quillet {
 namespace {
 
-using testing::Fix;
-using testing::ToolRun;
-
-using namespace samples;
+using namespace testing;
 using Bytes = std::vector<std::uint8_t>;
-using testing::Names;
-using testing::ReadAll;
-using testing::TempFolder;
 
-Bytes Game(std::uint32_t seed) {
-    Bytes rom = MakeRomData(131072, seed);
-    WriteInternalHeader(rom, kLoRomArea, {.title = "RENAME " + std::to_string(seed)});
-    FixChecksum(rom, kLoRomArea);
-    return rom;
-}
-
-// A clrmamepro DAT naming each game's data by SHA-1.
-std::string Dat(const std::vector<std::pair<std::string, Bytes>>& roms) {
-    std::string dat = "clrmamepro ( name \"test\" )\n";
-    for (const auto& [name, data] : roms) {
-        DigestSet digests;
-        digests.Update(data);
-        dat += "game ( name \"" + name + "\" rom ( name \"" + name + "\" size " +
-               std::to_string(data.size()) + " sha1 " + digests.Finish().sha1 + " ) )\n";
-    }
-    return dat;
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 TEST(RenameFromDat, ImagesTakeTheirDatNamesAndEveryRefusalLeavesTheFileAsItWas) {
     TempFolder folder;
-    const Bytes games[] = {Game(1), Game(2), Game(3), Game(4), Game(5), Game(6), Game(7)};
-    const std::string dat = Dat({{"Game One (USA).sfc", games[0]},
-                                 {"Game Two (Europe).sfc", games[1]},
-                                 {"Taken.sfc", games[2]},
-                                 {"../Escape.sfc", games[3]},
-                                 {"CON.sfc", games[4]},
-                                 {"Bell\x07.sfc", games[5]}});
-    const std::string datPath = folder.Write("games.dat", Bytes(dat.begin(), dat.end()));
     const auto images = folder.Path() / "images";
     std::filesystem::create_directory(images);
-    const TempFolder& f = folder;
-    const auto write = [&](const std::string& name, const Bytes& bytes) {
-        return f.Write("images/" + name, bytes);
-    };
-    write("one.sfc", games[0]);
-    const Bytes headered = Concatenate(SuperWildCardHeader(0, 0), games[1]);
-    write("two.smc", headered);
-    write("three.sfc", games[2]);
-    write("Taken.sfc", games[6]);
-    write("four.sfc", games[3]);
-    write("five.sfc", games[4]);
-    write("six.sfc", games[5]);
-    write("unknown.sfc", Game(8));
-    write("Game One (USA).zip", {});
+    std::string dat = "clrmamepro ( name \"test\" )\n";
+    // Each file, and the name the DAT file gives its data.
+    const std::pair<const char*, const char*> files[] = {
+        {"one.sfc", "Game One (USA).sfc"}, {"two.smc", "Game Two (Europe).sfc"},
+        {"three.sfc", "Taken.sfc"},        {"four.sfc", "../Escape.sfc"},
+        {"five.sfc", "CON.sfc"},           {"six.sfc", "Bell\x07.sfc"}};
+    std::vector<Bytes> games;
+    for (const auto& [file, name] : files) {
+        games.push_back(GameImage(static_cast<std::uint32_t>(games.size() + 1)));
+        dat += DatGame(name, name, games.back());
+        folder.Write("images/" + std::string(file), games.back());
+    }
+    // A copier header keeps its file's extension.
+    const Bytes headered = samples::Concatenate(samples::SuperWildCardHeader(0, 0), games[1]);
+    folder.Write("images/two.smc", headered);
+    const std::string datPath = folder.Write("games.dat", Bytes(dat.begin(), dat.end()));
+    const Bytes taken = GameImage(7);
+    folder.Write("images/Taken.sfc", taken);
+    folder.Write("images/unknown.sfc", GameImage(8));
+    folder.Write("images/Game One (USA).zip", {});
 
     const std::vector<std::string> before = Names(images);
     const ToolRun dry = Fix({"--rename-from-dat", datPath, "--dry-run", images.string()});
     EXPECT_EQ(dry.status, 1);
     EXPECT_EQ(Names(images), before);
-    EXPECT_NE(dry.out.find("one.sfc: would be renamed to Game One (USA).sfc\n"), std::string::npos)
-        << dry.out;
+    EXPECT_TRUE(Has(dry.out, "one.sfc: would be renamed to Game One (USA).sfc\n")) << dry.out;
 
     const ToolRun run = Fix({"--rename-from-dat", datPath, images.string()});
     EXPECT_EQ(run.status, 1);
-    // The data's name; a copier header keeps its file's extension.
     EXPECT_EQ(ReadAll(images / "Game One (USA).sfc"), games[0]);
     EXPECT_EQ(ReadAll(images / "Game Two (Europe).smc"), headered);
-    const struct {
-        const char* file;
-        const char* says;
-    } refused[] = {
-        {"three.sfc", "Taken.sfc, which exists"},
-        {"four.sfc", "'../Escape.sfc', which holds a path separator"},
-        {"five.sfc", "'CON.sfc', which is a name Windows reserves for a device"},
-        {"six.sfc", "'Bell\\x07.sfc', which holds a control character"},
-    };
-    for (const auto& r : refused) {
-        EXPECT_TRUE(std::filesystem::exists(images / r.file)) << r.file;
-        EXPECT_NE(run.err.find(std::string(r.file) + ": "), std::string::npos) << r.file;
-        EXPECT_NE(run.err.find(r.says), std::string::npos) << r.says << "\n" << run.err;
+    for (const auto& [file, says] :
+         {std::pair{"three.sfc", "Taken.sfc, which exists"},
+          {"four.sfc", "'../Escape.sfc', which holds a path separator"},
+          {"five.sfc", "'CON.sfc', which is a name Windows reserves for a device"},
+          {"six.sfc", "'Bell\\x07.sfc', which holds a control character"}}) {
+        EXPECT_TRUE(std::filesystem::exists(images / file)) << file;
+        EXPECT_TRUE(Has(run.err, std::string(file) + ": ")) << file;
+        EXPECT_TRUE(Has(run.err, says)) << says << "\n" << run.err;
     }
-    EXPECT_EQ(ReadAll(images / "Taken.sfc"), games[6]);
-    EXPECT_NE(run.out.find("unknown.sfc: not in the DAT files"), std::string::npos);
-    EXPECT_NE(run.out.find("images inside archives are not renamed"), std::string::npos);
+    EXPECT_EQ(ReadAll(images / "Taken.sfc"), taken);
+    EXPECT_TRUE(Has(run.out, "unknown.sfc: not in the DAT files"));
+    EXPECT_TRUE(Has(run.out, "images inside archives are not renamed"));
     EXPECT_EQ(Names(images).size(), before.size());
 
     // Run again, nothing is left to do for the renamed ones.
     const ToolRun again =
         Fix({"--rename-from-dat", datPath, (images / "Game One (USA).sfc").string()});
     EXPECT_EQ(again.status, 0);
-    EXPECT_NE(again.out.find("named as the DAT file names it already"), std::string::npos);
+    EXPECT_TRUE(Has(again.out, "named as the DAT file names it already"));
 
     EXPECT_EQ(Fix({"--rename-from-dat", datPath, "--checksum", images.string()}).status, 2);
     EXPECT_EQ(Fix({"--rename-from-dat", folder.Write("bad.dat", {'x'}), images.string()}).status,

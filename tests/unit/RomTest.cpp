@@ -71,12 +71,10 @@ TEST(CopierHeader, FormatMemoryMapAndVerdictOfEachKindOfImage) {
         {offGrid, kFormatRaw, false, 3,
          kRaw + "Header Size is incorrect (Header is 100bytes, should be 0 or 512)\r\n"},
         {{}, kFormatRaw, false, 3, kRaw + kNoSums + kNotSnes},
-        // Unknown copier headers, alone and before ROM data.
-        {UnknownCopierHeader(), kFormatUnknownHeader, false, 2, kUnknown + kNoSums},
+        // An unknown copier header before ROM data.
         {Concatenate(UnknownCopierHeader(), Rom(kMbit, true, false)), kFormatUnknownHeader, false,
          2, kUnknown},
         // Bytes 2, 6 and 7 are zero as in a Pro Fighter header: the signature wins.
-        {Swc(Rom(kMbit, true, false)), kFormatSwc, false, 1, ""},
         {Swc(Rom(kMbit, false, true)), kFormatSwc, true, 1, ""},
         // A valid area beats the Pro Fighter hint, LoROM first; the hint decides when neither is.
         {Fig(Rom(kMbit, false, true), false), kFormatFig, true, 1, ""},
@@ -85,7 +83,6 @@ TEST(CopierHeader, FormatMemoryMapAndVerdictOfEachKindOfImage) {
         // 16 megabits plus a copier header is still LoROM; 24 is not.
         {Swc(Rom(2 * kMiB, true, true)), kFormatSwc, false, 2, kUndecided},
         {Swc(Rom(3 * kMiB, true, true)), kFormatSwc, true, 2, kUndecided},
-        {Rom(2 * kMiB, true, true), kFormatRaw, false, 3, kRaw + kUndecided + kNotSnes},
         {Swc(Rom(3 * kMiB, false, false)), kFormatSwc, true, 2,
          "Checksums are bad (1,2,3,4) Using Size to determine Rom type\r\n"},
         // The makeup note comes last, without a line break.

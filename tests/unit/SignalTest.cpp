@@ -6,94 +6,77 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace quillet {
 namespace {
 
-TEST(Signal, ListenersHearInConnectionOrderWhileTheirTokensLive) {
-    TSignal<int> signal;
+TEST(Signal, ListenersHearInConnectionOrderWhileTheirTokensLiveEvenPastTheSignal) {
     std::string heard;
-    TConnection first = signal.Connect([&](int n) { heard += "a" + std::to_string(n); });
-    std::optional<TConnection> second =
-        signal.Connect([&](int n) { heard += "b" + std::to_string(n); });
-    TConnection third = signal.Connect([&](int n) { heard += "c" + std::to_string(n); });
-    signal.Emit(1);
-    EXPECT_EQ(heard, "a1b1c1");
-
-    second.reset();
-    TConnection moved = std::move(first); // the connection goes with the token
-    signal.Emit(2);
-    EXPECT_EQ(heard, "a1b1c1a2c2");
-
-    third.Release();
-    EXPECT_FALSE(third.Connected());
-    third.Release(); // twice does no harm
-    moved = TConnection();
-    EXPECT_TRUE(signal.Empty());
-    signal.Emit(3);
-    EXPECT_EQ(heard, "a1b1c1a2c2");
-}
-
-TEST(Signal, ListenersMayDisconnectAndConnectDuringTheCall) {
-    TSignal<> signal;
-    std::string heard;
-    TConnection self;
-    TConnection later;
-    TConnection added;
-    self = signal.Connect([&] {
-        heard += "s";
-        self.Release(); // itself, while it runs
-    });
-    TConnection remover = signal.Connect([&] {
-        heard += "r";
-        later.Release(); // one whose turn has not come
-        if (!added.Connected())
-            added = signal.Connect([&] { heard += "n"; });
-    });
-    later = signal.Connect([&] { heard += "l"; });
-    signal.Emit();
-    EXPECT_EQ(heard, "sr"); // the one connected meanwhile waits for the next call
-    signal.Emit();
-    EXPECT_EQ(heard, "srrn");
-}
-
-TEST(Signal, AnExceptionEndsTheCallAndReachesTheCaller) {
-    TSignal<> signal;
-    int calls = 0;
-    bool fail = true;
-    TConnection a = signal.Connect([&] { ++calls; });
-    TConnection b = signal.Connect([&] {
-        if (fail)
-            throw std::runtime_error("listener failed");
-    });
-    TConnection c = signal.Connect([&] { ++calls; });
-    EXPECT_THROW(signal.Emit(), std::runtime_error);
-    EXPECT_EQ(calls, 1);
-    fail = false;
-    signal.Emit(); // still whole
-    EXPECT_EQ(calls, 3);
-}
-
-TEST(Signal, TokensMayOutliveTheSignalAndAListenerMayFreeIt) {
+    const auto say = [&heard](char who) {
+        return [&heard, who](int n) { heard += who + std::to_string(n); };
+    };
     TConnection outlives;
     {
-        TSignal<> signal;
-        outlives = signal.Connect([] {});
+        TSignal<int> signal;
+        TConnection first = signal.Connect(say('a'));
+        std::optional<TConnection> second = signal.Connect(say('b'));
+        TConnection third = signal.Connect(say('c'));
+        signal.Emit(1);
+        second.reset();
+        TConnection moved = std::move(first); // the connection goes with the token
+        signal.Emit(2);
+        third.Release();
+        third.Release(); // twice does no harm
+        EXPECT_FALSE(third.Connected());
+        signal.Emit(3);
+        EXPECT_EQ(heard, "a1b1c1a2c2a3");
+        moved = TConnection();
+        EXPECT_TRUE(signal.Empty());
+        outlives = signal.Connect(say('d'));
         EXPECT_TRUE(outlives.Connected());
     }
     EXPECT_FALSE(outlives.Connected());
     outlives.Release();
+}
 
-    auto owned = std::make_unique<TSignal<>>();
+// A listener may disconnect itself or one whose turn has not come, connect another (which
+// waits for the next call), throw (which ends the call), or free the signal (which ends it too).
+TEST(Signal, ListenersMayChangeTheListenersThrowOrFreeTheSignalDuringTheCall) {
+    auto signal = std::make_unique<TSignal<>>();
     std::string heard;
-    TConnection freeing = owned->Connect([&] {
-        heard += "f";
-        owned.reset();
+    bool fail = true;
+    TConnection self, later, added;
+    self = signal->Connect([&] {
+        heard += "s";
+        self.Release();
     });
-    TConnection after = owned->Connect([&] { heard += "a"; });
-    owned->Emit();
-    EXPECT_EQ(heard, "f");
-    EXPECT_FALSE(after.Connected());
+    TConnection remover = signal->Connect([&] {
+        heard += "r";
+        later.Release();
+        if (!added.Connected())
+            added = signal->Connect([&] { heard += "n"; });
+    });
+    later = signal->Connect([&] { heard += "l"; });
+    TConnection thrower = signal->Connect([&] {
+        if (std::exchange(fail, false))
+            throw std::runtime_error("listener failed");
+        heard += "t";
+    });
+    TConnection after = signal->Connect([&] { heard += "a"; });
+    EXPECT_THROW(signal->Emit(), std::runtime_error);
+    EXPECT_EQ(heard, "sr");
+    signal->Emit(); // still whole
+    EXPECT_EQ(heard, "srrtan");
+
+    TConnection freeing = signal->Connect([&] {
+        heard += "f";
+        signal.reset();
+    });
+    TConnection last = signal->Connect([&] { heard += "x"; });
+    signal->Emit();
+    EXPECT_EQ(heard, "srrtanrtanf");
+    EXPECT_FALSE(last.Connected());
 }
 
 } // namespace
