@@ -339,14 +339,6 @@ std::size_t MemberSource::ReadAt(std::uint64_t position, std::span<std::uint8_t>
     return MemorySource(*bytes_).ReadAt(position, buffer);
 }
 
-std::vector<ArchiveMember> ListArchive(const std::string& path) {
-    ArchiveReader reader(path);
-    std::vector<ArchiveMember> members;
-    while (std::optional<ArchiveMember> member = reader.Next())
-        members.push_back(std::move(*member));
-    return members;
-}
-
 std::size_t VisitMembers(const std::string& path, const MemberVisitor& visitor,
                          std::uint64_t limit) {
     std::unique_ptr<ArchiveReader> reader;

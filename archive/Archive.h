@@ -97,9 +97,6 @@ private:
     std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
 };
 
-// The members of an archive, in order. Throws EFOpenError or EArchiveError.
-std::vector<ArchiveMember> ListArchive(const std::string& path);
-
 struct MemberVisitor {
     // Which members to read, by name.
     std::function<bool(const std::string& name)> wanted;
