@@ -205,7 +205,10 @@ TEST_F(Keyboard, ToolTipsShowOverADisabledButtonAndOverTheMovingPicture) {
         SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         PumpMessages(50);
         SetCursorPos((r.left + r.right) / 2 + 2, (r.top + r.bottom) / 2 + 1);
-        PumpMessages(1500); // the initial delay, with the picture changing its hint meanwhile
+        // The tip comes after its initial delay, with the picture changing its hint meanwhile.
+        const DWORD start = GetTickCount();
+        while (!IsWindowVisible(form.ToolTips()) && GetTickCount() - start < 20000)
+            PumpMessages(20);
         char text[128] = {};
         TTTOOLINFOA tool{};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
