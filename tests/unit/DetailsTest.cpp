@@ -64,7 +64,6 @@ TEST(CartridgeHeader, MapModesChipsAndMemoryOfEachFamily) {
         const char *mapName, *speed, *chips;
         bool ram, battery;
     } cases[] = {
-        {0x20, 0x00, 0, "LoROM", "SlowROM", "", false, false},
         {0x21, 0x02, 0, "HiROM", "SlowROM", "", true, true},
         {0x30, 0x03, 0, "LoROM", "FastROM", "DSP", false, false},
         {0x20, 0x14, 0, "LoROM", "SlowROM", "Super FX (GSU)", true, false},
@@ -73,7 +72,6 @@ TEST(CartridgeHeader, MapModesChipsAndMemoryOfEachFamily) {
         {0x22, 0x00, 0, "ExLoROM", "SlowROM", "", false, false},
         {0x3A, 0xF9, 0x00, "SPC7110", "FastROM", "SPC7110", true, true},
         {0x30, 0xF6, 0x01, "LoROM", "FastROM", "ST010/ST011", false, true},
-        {0x20, 0xF3, 0x10, "LoROM", "SlowROM", "CX4", false, false},
         {0x20, 0xF3, 0x07, "LoROM", "SlowROM", "Unknown custom chip (ID:0x07)", false, false},
         {0x20, 0xE5, 0, "LoROM", "SlowROM", "Satellaview", true, true},
         {0x35, 0x00, 0, "ExHiROM", "FastROM", "", false, false},
@@ -107,7 +105,6 @@ TEST(CartridgeHeader, ExtendedHeaderOnlyWithLicensee0x33AndRegionsPastTheOldTabl
     const CartridgeHeader old = DecodeCartridgeHeader(window, kLoRomArea);
     EXPECT_FALSE(old.makerCode || old.gameCode || old.expansionRamKbits);
 
-    EXPECT_EQ(RegionName(0x0D), "Korea (PAL)"); // the last of the old table
     EXPECT_EQ(RegionName(0x0E), "International");
     EXPECT_EQ(RegionName(0x14), "Other (variant Z)");
     EXPECT_EQ(RegionName(0x15), "Unknown (ID:0x15)");
