@@ -133,31 +133,25 @@ TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) 
     }
 }
 
-TEST(RepairChecksum, ARightChecksumStaysAndSoDoesOneRightForTheDeclaredSize) {
-    Bytes game = MakeRomData(512 * kKiB, 3);
-    WriteInternalHeader(game, kLoRomArea,
-                        {.title = "OVERDUMP", .romSizeCode = 0x09, .licensee = 0x01});
-    FixChecksum(game, kLoRomArea);
-    const RepairResult right = RepairImage(game, kChecksum);
-    EXPECT_FALSE(right.changed);
-    EXPECT_FALSE(right.checksum->matchesDeclaredBytes);
+// A checksum written for data shorter than its header declares is noted; one right for the
+// declared size of data dumped twice over stays, since the surplus is what is wrong.
+TEST(RepairChecksum, DataOfAnotherSizeThanItsHeaderDeclares) {
+    Bytes game = Build({.dataBytes = 512 * kKiB});
+    Bytes shortImage = game;
+    shortImage[kLoRomArea + 0x17] = 0x0B; // declares 2 MiB
+    const RepairResult missing = RepairImage(shortImage, kChecksum);
+    ASSERT_EQ(missing.notes.size(), 1u);
+    EXPECT_EQ(missing.notes[0], "The data is shorter than its header declares: the checksum now "
+                                "matches the data as it is, not the whole cartridge.");
 
-    // Dumped twice over: the checksum is the cartridge's, the surplus is what is wrong.
+    FixChecksum(game, kLoRomArea);
+    EXPECT_FALSE(RepairImage(game, kChecksum).checksum->matchesDeclaredBytes);
     Bytes twice = game;
     twice.insert(twice.end(), game.begin(), game.end());
     const RepairResult overdump = RepairImage(twice, kChecksum);
     EXPECT_FALSE(overdump.changed);
     EXPECT_EQ(overdump.checksum->matchesDeclaredBytes, 512 * kKiB);
     EXPECT_NE(VerifiedSum(twice), overdump.checksum->checksum);
-}
-
-TEST(RepairChecksum, NotesDataShorterThanItsHeaderDeclares) {
-    Bytes shortImage = Build({.dataBytes = 512 * kKiB});
-    shortImage[kLoRomArea + 0x17] = 0x0B; // declares 2 MiB
-    const RepairResult missing = RepairImage(shortImage, kChecksum);
-    ASSERT_EQ(missing.notes.size(), 1u);
-    EXPECT_EQ(missing.notes[0], "The data is shorter than its header declares: the checksum now "
-                                "matches the data as it is, not the whole cartridge.");
 }
 
 // A LoROM header whose reset vector points at its own complement, next to a HiROM place that
