@@ -64,22 +64,15 @@ TEST(CartridgeHeader, MapModesChipsAndMemoryOfEachFamily) {
         const char *mapName, *speed, *chips;
         bool ram, battery;
     } cases[] = {
-        {0x20, 0x00, 0, "LoROM", "SlowROM", "", false, false},
         {0x21, 0x02, 0, "HiROM", "SlowROM", "", true, true},
         {0x30, 0x03, 0, "LoROM", "FastROM", "DSP", false, false},
         {0x20, 0x14, 0, "LoROM", "SlowROM", "Super FX (GSU)", true, false},
-        {0x20, 0x1A, 0, "LoROM", "SlowROM", "Super FX (GSU)", true, true},
-        {0x30, 0x25, 0, "LoROM", "FastROM", "OBC1", true, true},
         {0x23, 0x35, 0, "SA-1", "SlowROM", "SA-1", true, true},
         {0x32, 0x43, 0, "S-DD1", "FastROM", "S-DD1", false, false},
         {0x22, 0x00, 0, "ExLoROM", "SlowROM", "", false, false},
-        {0x31, 0x55, 0, "HiROM", "FastROM", "S-RTC", true, true},
         {0x3A, 0xF9, 0x00, "SPC7110", "FastROM", "SPC7110", true, true},
         {0x30, 0xF6, 0x01, "LoROM", "FastROM", "ST010/ST011", false, true},
-        {0x30, 0xF5, 0x02, "LoROM", "FastROM", "ST018", true, true},
-        {0x20, 0xF3, 0x10, "LoROM", "SlowROM", "CX4", false, false},
         {0x20, 0xF3, 0x07, "LoROM", "SlowROM", "Unknown custom chip (ID:0x07)", false, false},
-        {0x20, 0xE3, 0, "LoROM", "SlowROM", "Super Game Boy", false, false},
         {0x20, 0xE5, 0, "LoROM", "SlowROM", "Satellaview", true, true},
         {0x35, 0x00, 0, "ExHiROM", "FastROM", "", false, false},
         {0x27, 0x07, 0, "Unknown", "SlowROM", "Unknown (ID:0x07)", false, false},
@@ -112,88 +105,65 @@ TEST(CartridgeHeader, ExtendedHeaderOnlyWithLicensee0x33AndRegionsPastTheOldTabl
     const CartridgeHeader old = DecodeCartridgeHeader(window, kLoRomArea);
     EXPECT_FALSE(old.makerCode || old.gameCode || old.expansionRamKbits);
 
-    EXPECT_EQ(RegionName(0x01), "North America (NTSC)");
-    EXPECT_EQ(RegionName(0x0F), "Canada (NTSC)");
-    EXPECT_EQ(RegionName(0x10), "Brazil (PAL-M)");
-    EXPECT_EQ(RegionName(0x11), "Australia (PAL)");
+    EXPECT_EQ(RegionName(0x0E), "International");
+    EXPECT_EQ(RegionName(0x14), "Other (variant Z)");
     EXPECT_EQ(RegionName(0x15), "Unknown (ID:0x15)");
 }
 
-TEST(ImageScanner, HashesTheFileAndTheDataAfterTheCopierHeader) {
-    const Bytes game = Game(256 * kKiB, 0x08);
-    const Bytes file = Concatenate(SuperWildCardHeader(32, 0), game);
-    const ImageDetails details = Scan(file, 512, 4096);
-    DigestSet data, whole;
-    data.Update(game);
-    whole.Update(file);
-    EXPECT_EQ(details.data.offset, 512u);
-    EXPECT_EQ(details.data.size, game.size());
-    EXPECT_EQ(details.data.digests, data.Finish());
-    EXPECT_EQ(details.file.size, file.size());
-    EXPECT_EQ(details.file.digests, whole.Finish());
-}
-
+// A 2 MiB game dumped five times over: past 8 MiB the look-back buffer wraps. Whatever the
+// chunks, the hashes are those of the whole file and of the data after the copier header, and
+// the checksum is the one the verification computes, the odd tail mirrored.
 TEST(ImageScanner, TheSameDetailsWhateverTheChunks) {
-    // Past 8 MiB the look-back buffer wraps: a 2 MiB game dumped five times over.
-    Bytes file = Game(2 * kMiB, 0x0B);
-    const Bytes once = file;
-    for (int i = 0; i < 4; ++i)
+    const Bytes once = Game(2 * kMiB, 0x0B);
+    Bytes file = SuperWildCardHeader(1280, 0);
+    for (int i = 0; i < 5; ++i)
         file.insert(file.end(), once.begin(), once.end());
-    EXPECT_EQ(Scan(file).checksum.diagnosis, (std::vector{D::Matches, D::Overdump}));
-    file[9 * kMiB + 5] ^= 1; // and not quite: no longer an overdump
-    const ImageDetails reference = Scan(file, 0, 1 << 20);
-    EXPECT_EQ(reference.checksum.diagnosis, (std::vector{D::Matches}));
+    EXPECT_EQ(Scan(file, 512).checksum.diagnosis, (std::vector{D::Matches, D::Overdump}));
+    file[512 + 9 * kMiB + 5] ^= 1; // and not quite, with an odd tail
+    file.resize(file.size() + 77, 0x42);
+    DigestSet whole, data;
+    whole.Update(file);
+    data.Update(std::span(file).subspan(512));
+    const Digests fileDigests = whole.Finish(), dataDigests = data.Finish();
+    MemorySource source(file);
+    const std::uint16_t verified = ComputeRomChecksum(source, 512);
+    const ImageDetails reference = Scan(file, 512);
     for (const std::size_t chunk : {std::size_t{512}, std::size_t{100003}, std::size_t{4 << 20}}) {
         SCOPED_TRACE(chunk);
-        const ImageDetails details = Scan(file, 0, chunk);
-        EXPECT_EQ(details.file.digests, reference.file.digests);
+        const ImageDetails details = Scan(file, 512, chunk);
+        EXPECT_EQ(details.file.size, file.size());
+        EXPECT_EQ(details.file.digests, fileDigests);
+        EXPECT_EQ(details.data.offset, 512u);
+        EXPECT_EQ(details.data.size, file.size() - 512);
+        EXPECT_EQ(details.data.digests, dataDigests);
+        EXPECT_EQ(details.checksum.computed, verified);
         EXPECT_EQ(details.cartridge, reference.cartridge);
         EXPECT_EQ(details.opinion.scores, reference.opinion.scores);
-        EXPECT_EQ(details.checksum.computed, reference.checksum.computed);
+        EXPECT_EQ(details.checksum.diagnosis, reference.checksum.diagnosis);
         EXPECT_EQ(details.checksum.explanation, reference.checksum.explanation);
     }
 }
 
 TEST(ImageScanner, SecondOpinionOnThePlaceOfTheHeader) {
-    // A homebrew header: no checksum, but the map byte, reset code, title and size fit LoROM.
+    // A homebrew header: no checksum, but the map byte, reset code, title and size fit LoROM;
+    // the analysis falls back on the size rule, which takes 24 megabits for HiROM.
     Bytes homebrew = MakeRomData(3 * kMiB, 3);
     WriteInternalHeader(homebrew, kLoRomArea, {.title = "MY GAME", .romSizeCode = 0x0C});
     WriteResetVector(homebrew, kLoRomArea, 0x8123, 0x0123, 0x78);
-
-    Bytes hiRom = MakeRomData(kMiB, 4);
-    WriteInternalHeader(hiRom, kHiRomArea, {.title = "HI", .makeup = 0x31, .romSizeCode = 0x0A});
-    WriteResetVector(hiRom, kHiRomArea, 0xC000, 0xC000, 0x18);
-    FixChecksum(hiRom, kHiRomArea);
-
     Bytes exHiRom = MakeRomData(5 * kMiB, 6);
     WriteInternalHeader(exHiRom, kExHiRomArea,
                         {.title = "EX", .makeup = 0x35, .romSizeCode = 0x0D});
     WriteResetVector(exHiRom, kExHiRomArea, 0x8000, 0x408000, 0x5C);
     FixChecksum(exHiRom, kExHiRomArea);
-
-    const struct {
-        Bytes image;
-        bool analysisHiRom;
-        HeaderPlace place;
-        std::uint32_t address;
-        int score;
-        bool agrees;
-    } cases[] = {
-        // The analysis falls back on the size rule, which takes 24 megabits for HiROM.
-        {homebrew, true, HeaderPlace::LoRom, 0x7FC0, 8, false},
-        {hiRom, true, HeaderPlace::HiRom, 0xFFC0, kBestScore, true},
-        {exHiRom, true, HeaderPlace::ExHiRom, 0x40FFC0, kBestScore, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        const ImageDetails details = Scan(c.image, 0, 1 << 20, {.HiRom = c.analysisHiRom});
-        EXPECT_EQ(details.opinion.place, c.place);
+    for (const auto& [image, place, address, score] :
+         {std::tuple{homebrew, HeaderPlace::LoRom, 0x7FC0u, 8},
+          std::tuple{exHiRom, HeaderPlace::ExHiRom, 0x40FFC0u, kBestScore}}) {
+        const ImageDetails details = Scan(image, 0, 1 << 20, {.HiRom = true});
+        EXPECT_EQ(details.opinion.place, place);
         ASSERT_TRUE(details.cartridge);
-        EXPECT_EQ(details.cartridge->address, c.address);
-        const auto best =
-            *std::max_element(details.opinion.scores.begin(), details.opinion.scores.end());
-        EXPECT_EQ(best, c.score);
-        EXPECT_EQ(details.opinion.agreesWithAnalysis, c.agrees);
+        EXPECT_EQ(details.cartridge->address, address);
+        EXPECT_EQ(*std::ranges::max_element(details.opinion.scores), score);
+        EXPECT_EQ(details.opinion.agreesWithAnalysis, place != HeaderPlace::LoRom);
     }
 }
 
@@ -215,7 +185,7 @@ TEST(ImageScanner, ChecksumDiagnosis) {
     const struct {
         Bytes image;
         std::vector<D> diagnosis;
-        std::string_view explanationStart;
+        std::string_view explained; // a part of the explanation
     } cases[] = {
         {game, {D::Matches}, "The checksum in the header matches the data."},
         {placeholder, {D::Placeholder}, "The checksum 0x0000 and its complement 0x0000 are not"},
@@ -225,7 +195,10 @@ TEST(ImageScanner, ChecksumDiagnosis) {
         {with(game),
          {D::Matches, D::Overdump},
          "The checksum in the header matches the first 512 KiB"},
-        {with(Bytes(100000, 0xFF)), {D::Matches, D::Padded}, "The checksum in the header matches"},
+        {with(Bytes(100000, 0xFF)),
+         {D::Matches, D::Padded},
+         "The 100000 bytes beyond the 512 KiB its size byte declares are all 0xFF: padding, "
+         "which can be cut off."},
         {with(MakeRomData(64 * kKiB, 9)), {D::Matches}, "The checksum in the header matches"},
         {MakeRomData(20000, 1), {D::Underdump}, "The data (20000 bytes) ends before"},
     };
@@ -233,21 +206,8 @@ TEST(ImageScanner, ChecksumDiagnosis) {
         SCOPED_TRACE(&c - cases);
         const ChecksumReport report = Scan(c.image).checksum;
         EXPECT_EQ(report.diagnosis, c.diagnosis);
-        EXPECT_TRUE(report.explanation.starts_with(c.explanationStart)) << report.explanation;
+        EXPECT_NE(report.explanation.find(c.explained), std::string::npos) << report.explanation;
     }
-    // What the explanation adds for the surplus.
-    EXPECT_TRUE(
-        Scan(with(Bytes(100000, 0xFF)))
-            .checksum.explanation.ends_with(
-                "The 100000 bytes beyond the 512 KiB its size byte declares are all 0xFF: padding, "
-                "which can be cut off."));
-}
-
-TEST(ImageScanner, ComputedChecksumIsTheVerifyChecksum) {
-    const Bytes data = MakeRomData(11 * 65536 + 77, 8);
-    const Bytes file = Concatenate(Bytes(512, 0), data);
-    MemorySource source(file);
-    EXPECT_EQ(Scan(file, 512, 3000).checksum.computed, ComputeRomChecksum(source, 512));
 }
 
 TEST(ImageScanner, FilesThatChangeWhileTheyAreReadAreErrors) {
