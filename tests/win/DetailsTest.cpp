@@ -56,21 +56,12 @@ protected:
 TEST_F(Details, ShowTheLoadStepsFindingsForEveryKindOfImageAndFollowEachOpen) {
     EXPECT_EQ(Shown(), "Image: No image is loaded yet.\r\n");
 
-    Bytes homebrew = MakeRomData(4 * 131072, 17); // an unfilled checksum
-    WriteInternalHeader(homebrew, kLoRomArea, {.title = "HOMEBREW", .romSizeCode = 0x09});
     Bytes exHiRom = MakeRomData(6 * 1048576, 19); // past the 4 MiB buffer
     WriteInternalHeader(exHiRom, 0x40FFC0, {.title = "EX", .makeup = 0x35, .romSizeCode = 0x0D});
     FixChecksum(exHiRom, 0x40FFC0);
-    Bytes superFx = MakeRomData(8 * 131072, 7);
-    WriteInternalHeader(superFx, kLoRomArea, {.title = "FX", .cartridgeType = 0x14});
-    FixChecksum(superFx, kLoRomArea);
-    const Bytes overdump = Concatenate(homebrew, homebrew);
     const std::pair<const char*, Bytes> images[] = {
         {"demo.smc", DemoImage()},
-        {"homebrew.sfc", homebrew},
         {"exhirom.smc", Concatenate(SuperWildCardHeader(0, 0), exHiRom)},
-        {"superfx.sfc", superFx},
-        {"overdump.sfc", overdump},
     };
     for (const auto& [name, image] : images) {
         const std::string path = folder.Write(name, image);
