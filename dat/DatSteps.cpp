@@ -31,9 +31,10 @@ bool Has(const ChecksumReport& report, ChecksumDiagnosis diagnosis) {
     return std::ranges::find(report.diagnosis, diagnosis) != report.diagnosis.end();
 }
 
-// The details of bytes taken as data from their first byte on.
+// The details of bytes taken as data from their first byte on; the steps need the header and
+// the checksum's diagnosis, not the hashes.
 ImageDetails ScanAsData(std::span<const std::uint8_t> data) {
-    ImageScanner scanner(data.size(), 0);
+    ImageScanner scanner(data.size(), 0, ScanHashes::LeftOut);
     scanner.Feed(data);
     return scanner.Finish(SNESImageInfo{});
 }
