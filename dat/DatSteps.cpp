@@ -69,23 +69,25 @@ std::optional<Bytes> TrimPadding(std::span<const std::uint8_t> data) {
     return std::nullopt;
 }
 
-Digests DigestsOf(std::span<const std::uint8_t> bytes) {
-    DigestSet set;
-    set.Update(bytes);
-    return set.Finish();
-}
-
 std::optional<DatHit> Lookup(const DatCollection& dats, std::span<const std::uint8_t> bytes) {
     // Most forms tried match nothing: a size no ROM has, or a CRC32 none has, rules them out
-    // before the strong hashes are computed.
+    // before the strong hashes are computed, and then only those the DAT files know the
+    // candidates by are.
     if (!dats.MayHoldSize(bytes.size()))
         return std::nullopt;
     char crc32[9];
     std::snprintf(crc32, sizeof crc32, "%08x", Crc32Of(bytes));
-    if (!dats.MayHold(crc32, bytes.size()))
+    const auto needed = dats.HashesToFind(crc32, bytes.size());
+    if (!needed)
         return std::nullopt;
-    const Digests digests = DigestsOf(bytes);
-    return dats.Find(digests.sha256, digests.sha1, digests.crc32, bytes.size());
+    Digests digests;
+    if (needed->sha256 || needed->sha1) {
+        DigestSet set(
+            {.crc32 = false, .md5 = false, .sha1 = needed->sha1, .sha256 = needed->sha256});
+        set.Update(bytes);
+        digests = set.Finish();
+    }
+    return dats.Find(digests.sha256, digests.sha1, crc32, bytes.size());
 }
 
 std::string Quoted(const std::string& name) {

@@ -1,0 +1,145 @@
+// What the step search leaves out to be quick must never cost a match: the strong hashes are
+// computed only as the DAT files know the ROMs of a form's CRC32 and size.
+#include "dat/DatSteps.h"
+#include "rom/Digests.h"
+
+#include "tools/RomImageBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace quillet {
+namespace {
+
+using namespace samples;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::size_t kKiB = 1024;
+
+Digests AllDigests(std::span<const std::uint8_t> bytes) {
+    DigestSet set;
+    set.Update(bytes);
+    return set.Finish();
+}
+
+Bytes Game(std::uint32_t seed) {
+    Bytes rom = MakeRomData(512 * kKiB, seed);
+    WriteInternalHeader(rom, kLoRomArea, {.title = "SPEED GAME", .romSizeCode = 0x09});
+    FixChecksum(rom, kLoRomArea);
+    return rom;
+}
+
+// A clrmamepro ROM entry; empty hashes are left out.
+std::string Entry(const std::string& game, std::uint64_t size, const std::string& crc32,
+                  const std::string& sha1, const std::string& sha256) {
+    std::string rom = "rom ( name \"" + game + ".sfc\"";
+    if (size != 0)
+        rom += " size " + std::to_string(size);
+    if (!crc32.empty())
+        rom += " crc " + crc32;
+    if (!sha1.empty())
+        rom += " sha1 " + sha1;
+    if (!sha256.empty())
+        rom += " sha256 " + sha256;
+    return "game (\n\tname \"" + game + "\"\n\t" + rom + " )\n)\n";
+}
+
+DatCollection Dat(const std::string& entries) {
+    DatCollection dats;
+    dats.LoadDocument("speed.dat", "clrmamepro (\n\tname \"Speed\"\n)\n\n" + entries);
+    return dats;
+}
+
+TEST(DigestSet, AChoiceGivesTheChosenDigestsAsTheFullSetDoesAndLeavesTheRestEmpty) {
+    const Bytes bytes = MakeRomData(100000, 7);
+    const Digests all = AllDigests(bytes);
+    const struct {
+        DigestChoice choice;
+        Digests expected;
+    } cases[] = {
+        {{.crc32 = false, .md5 = false, .sha1 = true, .sha256 = false}, {"", "", all.sha1, ""}},
+        {{.crc32 = false, .md5 = false, .sha1 = false, .sha256 = true}, {"", "", "", all.sha256}},
+        {{.crc32 = true, .md5 = true, .sha1 = false, .sha256 = false},
+         {all.crc32, all.md5, "", ""}},
+        {{}, all},
+    };
+    for (const auto& c : cases) {
+        DigestSet set(c.choice);
+        set.Update(std::span(bytes).first(1000));
+        set.Update(std::span(bytes).subspan(1000));
+        EXPECT_EQ(set.Finish(), c.expected);
+    }
+}
+
+TEST(DatCollection, TheHashesToFindAreThoseTheRomsOfThatCrcAndSizeAreKnownBy) {
+    const std::string same = "1234abcd";
+    const std::string sha1(40, 'a');
+    const std::string sha256(64, 'b');
+    using Needed = std::optional<DatCollection::StrongHashes>;
+    const auto needs = [](const Needed& needed) {
+        return needed ? std::string(needed->sha256 ? "sha256 " : "") +
+                            (needed->sha1 ? "sha1" : "") + "."
+                      : std::string("ruled out");
+    };
+    const DatCollection known = Dat(
+        Entry("By SHA-256", 1000, same, sha1, sha256) + Entry("By SHA-1", 2000, same, sha1, "") +
+        Entry("By CRC", 3000, same, "", "") + Entry("Also by SHA-1", 1000, same, sha1, ""));
+    EXPECT_EQ(needs(known.HashesToFind(same, 1000)), "sha256 sha1.");
+    EXPECT_EQ(needs(known.HashesToFind(same, 2000)), "sha1.");
+    EXPECT_EQ(needs(known.HashesToFind(same, 3000)), ".");
+    EXPECT_EQ(needs(known.HashesToFind(same, 4000)), "ruled out");
+    EXPECT_EQ(needs(known.HashesToFind("00000000", 1000)), "ruled out");
+    // A ROM without a CRC32 or a size could be any data: everything Find looks at is needed.
+    EXPECT_EQ(needs(Dat(Entry("No CRC", 1000, "", sha1, "")).HashesToFind(same, 5)),
+              "sha256 sha1.");
+    EXPECT_EQ(needs(Dat(Entry("No size", 0, same, sha1, "")).HashesToFind("00000000", 5)),
+              "sha256 sha1.");
+}
+
+TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItAndAmongRomsOfTheSameCrcAndSize) {
+    const Bytes game = Game(61);
+    const Digests digests = AllDigests(game);
+    const std::string crc = digests.crc32;
+    const std::uint64_t size = game.size();
+    // Another ROM of the same CRC32 and size, known by a hash of other data.
+    const std::string decoy256 = Entry("Decoy", size, crc, "", std::string(64, 'c'));
+    const std::string decoy1 = Entry("Decoy", size, crc, std::string(40, 'c'), "");
+    const struct {
+        const char* name;
+        std::string entries;
+        DatKey key;
+    } dats[] = {
+        {"by SHA-256", Entry("Game", size, crc, digests.sha1, digests.sha256), DatKey::Sha256},
+        {"by SHA-1", Entry("Game", size, crc, digests.sha1, ""), DatKey::Sha1},
+        {"by CRC32 and size", Entry("Game", size, crc, "", ""), DatKey::Crc32AndSize},
+        {"by SHA-1 beside one by SHA-256", decoy256 + Entry("Game", size, crc, digests.sha1, ""),
+         DatKey::Sha1},
+        {"by SHA-256 beside one by SHA-1",
+         decoy1 + Entry("Game", size, crc, digests.sha1, digests.sha256), DatKey::Sha256},
+        {"by SHA-1 without a CRC32", Entry("Game", size, "", digests.sha1, ""), DatKey::Sha1},
+        {"by SHA-256 without a size", Entry("Game", 0, crc, "", digests.sha256), DatKey::Sha256},
+    };
+    const struct {
+        const char* name;
+        Bytes image;
+        DatStep step;
+    } forms[] = {
+        {"padded", Concatenate(game, Bytes(512 * kKiB, 0xFF)), DatStep::TrimPadding},
+        {"overdumped", Concatenate(game, game), DatStep::TrimOverdump},
+    };
+    for (const auto& dat : dats) {
+        for (const auto& form : forms) {
+            SCOPED_TRACE(std::string(dat.name) + ", " + form.name);
+            const std::optional<DatStepsMatch> found = FindViaSteps(Dat(dat.entries), form.image);
+            ASSERT_TRUE(found.has_value());
+            EXPECT_EQ(found->hit.game, "Game");
+            EXPECT_EQ(found->hit.key, dat.key);
+            EXPECT_EQ(found->steps, std::vector<DatStep>{form.step});
+            EXPECT_TRUE(found->bytes == game);
+        }
+    }
+}
+
+} // namespace
+} // namespace quillet
