@@ -1,7 +1,10 @@
 // What the step search leaves out to be quick must never cost a match: the strong hashes are
-// computed only as the DAT files know the ROMs of a form's CRC32 and size.
+// computed only as the DAT files know the ROMs of a form's CRC32 and size, and the data is not
+// scanned again where the details already did.
 #include "dat/DatSteps.h"
 #include "rom/Digests.h"
+#include "rom/ImageScanner.h"
+#include "rom/RomAnalysis.h"
 
 #include "tools/RomImageBuilder.h"
 
@@ -97,7 +100,7 @@ TEST(DatCollection, TheHashesToFindAreThoseTheRomsOfThatCrcAndSizeAreKnownBy) {
               "sha256 sha1.");
 }
 
-TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItAndAmongRomsOfTheSameCrcAndSize) {
+TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItWithTheDetailsOrWithout) {
     const Bytes game = Game(61);
     const Digests digests = AllDigests(game);
     const std::string crc = digests.crc32;
@@ -120,23 +123,40 @@ TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItAndAmongRomsOfTheSameCrcA
         {"by SHA-1 without a CRC32", Entry("Game", size, "", digests.sha1, ""), DatKey::Sha1},
         {"by SHA-256 without a size", Entry("Game", 0, crc, "", digests.sha256), DatKey::Sha256},
     };
+    const Bytes header(512, 0);
+    const Bytes padded = Concatenate(game, Bytes(512 * kKiB, 0xFF));
+    const Bytes overdumped = Concatenate(game, game);
     const struct {
         const char* name;
         Bytes image;
         DatStep step;
     } forms[] = {
-        {"padded", Concatenate(game, Bytes(512 * kKiB, 0xFF)), DatStep::TrimPadding},
-        {"overdumped", Concatenate(game, game), DatStep::TrimOverdump},
+        {"padded", padded, DatStep::TrimPadding},
+        {"overdumped", overdumped, DatStep::TrimOverdump},
+        // The details' scan is of the file then, not of the data from its first byte on.
+        {"padded behind a copier header", Concatenate(header, padded), DatStep::TrimPadding},
+        {"overdumped behind a copier header", Concatenate(header, overdumped),
+         DatStep::TrimOverdump},
     };
     for (const auto& dat : dats) {
+        const DatCollection collection = Dat(dat.entries);
         for (const auto& form : forms) {
             SCOPED_TRACE(std::string(dat.name) + ", " + form.name);
-            const std::optional<DatStepsMatch> found = FindViaSteps(Dat(dat.entries), form.image);
-            ASSERT_TRUE(found.has_value());
-            EXPECT_EQ(found->hit.game, "Game");
-            EXPECT_EQ(found->hit.key, dat.key);
-            EXPECT_EQ(found->steps, std::vector<DatStep>{form.step});
-            EXPECT_TRUE(found->bytes == game);
+            // As the front ends have the image: its details, and the data they hash.
+            const SNESImageInfo info = AnalyseImageBytes(form.image);
+            ImageScanner scanner(form.image.size(), static_cast<std::uint64_t>(info.HeaderSize));
+            scanner.Feed(form.image);
+            const ImageDetails details = scanner.Finish(info);
+            const auto data = std::span(form.image).subspan(details.data.offset);
+            for (const ImageDetails* given :
+                 {&details, static_cast<const ImageDetails*>(nullptr)}) {
+                const std::optional<DatStepsMatch> found = FindViaSteps(collection, data, given);
+                ASSERT_TRUE(found.has_value());
+                EXPECT_EQ(found->hit.game, "Game");
+                EXPECT_EQ(found->hit.key, dat.key);
+                EXPECT_EQ(found->steps, std::vector<DatStep>{form.step});
+                EXPECT_TRUE(found->bytes == game);
+            }
         }
     }
 }
