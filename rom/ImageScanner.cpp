@@ -73,13 +73,6 @@ std::string Hex16(std::uint16_t value) {
     return "0x" + FormatHex(value, 4);
 }
 
-std::uint64_t SumOf(std::span<const std::uint8_t> bytes) {
-    std::uint64_t sum = 0;
-    for (const std::uint8_t byte : bytes)
-        sum += byte;
-    return sum;
-}
-
 struct Evidence {
     std::uint64_t dataSize;
     std::uint16_t computed;
@@ -287,7 +280,7 @@ void ImageScanner::AddData(std::span<const std::uint8_t> piece) {
     const std::uint64_t at = DataFed();
     const std::uint64_t end = at + piece.size();
 
-    const std::uint64_t sum = SumOf(piece);
+    const std::uint64_t sum = SumOfBytes(piece);
     sum_ += sum;
     runSum_ += sum;
     if (std::has_single_bit(end))
