@@ -1,6 +1,6 @@
-// What the step search leaves out to be quick must never cost a match: the strong hashes are
-// computed only as the DAT files know the ROMs of a form's CRC32 and size, and the data is not
-// scanned again where the details already did.
+// What the step search leaves out to be quick must never cost a match: the forms are scanned
+// without hashes, the strong hashes are computed only as the DAT files know the ROMs of a
+// form's CRC32 and size, and the data is not scanned again where the details already did.
 #include "dat/DatSteps.h"
 #include "rom/Digests.h"
 #include "rom/ImageScanner.h"
@@ -72,6 +72,49 @@ TEST(DigestSet, AChoiceGivesTheChosenDigestsAsTheFullSetDoesAndLeavesTheRestEmpt
         set.Update(std::span(bytes).first(1000));
         set.Update(std::span(bytes).subspan(1000));
         EXPECT_EQ(set.Finish(), c.expected);
+    }
+}
+
+TEST(ImageScanner, LeavingTheHashesOutChangesNothingElse) {
+    Bytes hiRom = MakeRomData(512 * kKiB, 63);
+    WriteInternalHeader(hiRom, kHiRomArea,
+                        {.title = "SPEED HIROM", .makeup = 0x21, .romSizeCode = 0x09});
+    WriteResetVector(hiRom, kHiRomArea, 0x8000, 0x8000, 0x78);
+    FixChecksum(hiRom, kHiRomArea);
+    const Bytes game = Game(67);
+    const struct {
+        const char* name;
+        Bytes image;
+    } images[] = {
+        {"padded", Concatenate(game, Bytes(512 * kKiB, 0xFF))},
+        {"overdumped", Concatenate(game, game)},
+        {"behind a Game Doctor header", Concatenate(GameDoctorHeader(), game)},
+        {"interleaved", InterleavedCopy(hiRom)},
+    };
+    for (const auto& c : images) {
+        SCOPED_TRACE(c.name);
+        const SNESImageInfo info = AnalyseImageBytes(c.image);
+        const auto scan = [&](ScanHashes hashes) {
+            ImageScanner scanner(c.image.size(), static_cast<std::uint64_t>(info.HeaderSize),
+                                 hashes);
+            scanner.Feed(c.image);
+            return scanner.Finish(info);
+        };
+        const ImageDetails with = scan(ScanHashes::Computed);
+        const ImageDetails without = scan(ScanHashes::LeftOut);
+        EXPECT_EQ(without.cartridge, with.cartridge);
+        EXPECT_EQ(without.opinion.place, with.opinion.place);
+        EXPECT_EQ(without.opinion.scores, with.opinion.scores);
+        EXPECT_EQ(without.checksum.computed, with.checksum.computed);
+        EXPECT_EQ(without.checksum.diagnosis, with.checksum.diagnosis);
+        EXPECT_EQ(without.checksum.explanation, with.checksum.explanation);
+        EXPECT_EQ(without.copier, with.copier);
+        EXPECT_EQ(without.interleaved, with.interleaved);
+        EXPECT_EQ(without.data.offset, with.data.offset);
+        EXPECT_EQ(without.data.digests, Digests{});
+        EXPECT_EQ(without.file.digests, Digests{});
+        EXPECT_FALSE(without.deinterleaved.has_value());
+        EXPECT_EQ(with.deinterleaved.has_value(), with.interleaved);
     }
 }
 
