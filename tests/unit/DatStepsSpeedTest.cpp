@@ -190,7 +190,8 @@ TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItWithTheDetailsOrWithout) 
             ImageScanner scanner(form.image.size(), static_cast<std::uint64_t>(info.HeaderSize));
             scanner.Feed(form.image);
             const ImageDetails details = scanner.Finish(info);
-            const auto data = std::span(form.image).subspan(details.data.offset);
+            const auto data =
+                std::span(form.image).subspan(static_cast<std::size_t>(details.data.offset));
             for (const ImageDetails* given :
                  {&details, static_cast<const ImageDetails*>(nullptr)}) {
                 const std::optional<DatStepsMatch> found = FindViaSteps(collection, data, given);
