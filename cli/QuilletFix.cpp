@@ -339,7 +339,7 @@ RepairResult DatFileOf(std::span<const std::uint8_t> image, const std::string& p
     if (asItIs.kind != DatMatchKind::None) {
         result.image.assign(data.begin(), data.end());
         hit = DatHit{asItIs.game, asItIs.rom, asItIs.source};
-    } else if (auto found = FindViaSteps(dats, data)) {
+    } else if (auto found = FindViaSteps(dats, data, &details)) {
         for (const DatStep step : found->steps)
             how += (how.empty() ? " after " : ", then ") + std::string(DatStepCode(step));
         result.image = std::move(found->bytes);

@@ -324,19 +324,23 @@ void DatCollection::LoadDocument(const std::string& name, std::string_view docum
             rom.source = sourcesBefore;
             roms_.push_back(std::move(rom));
             const DatRom& added = roms_.back();
-            // Each ROM by the strongest hash it has: one with a SHA-1 never matches a CRC alone.
-            if (!added.sha256.empty())
-                bySha256_.try_emplace(added.sha256, index);
-            else if (!added.sha1.empty())
-                bySha1_.try_emplace(added.sha1, index);
-            else if (!added.crc32.empty())
-                byCrc32AndSize_.try_emplace(added.crc32 + ":" + std::to_string(added.size), index);
-            // What MayHold looks at; a failed file may leave entries here, which only make it
-            // say yes more often.
+            const std::string crc32AndSize = added.crc32 + ":" + std::to_string(added.size);
+            // What MayHoldSize and HashesToFind look at; a failed file may leave entries here,
+            // which only make them say yes more often.
             sizeUnknown_ |= added.size == 0;
             sizes_.insert(added.size);
             crc32Unknown_ |= added.crc32.empty();
-            crc32AndSizes_.insert(added.crc32 + ":" + std::to_string(added.size));
+            StrongHashes& needed = crc32AndSizes_[crc32AndSize];
+            // Each ROM by the strongest hash it has: one with a SHA-1 never matches a CRC alone.
+            if (!added.sha256.empty()) {
+                bySha256_.try_emplace(added.sha256, index);
+                needed.sha256 = true;
+            } else if (!added.sha1.empty()) {
+                bySha1_.try_emplace(added.sha1, index);
+                needed.sha1 = true;
+            } else if (!added.crc32.empty()) {
+                byCrc32AndSize_.try_emplace(crc32AndSize, index);
+            }
         }
     } catch (const std::bad_alloc&) {
         // The collection goes back to what it was: nothing of this file stays.
@@ -354,11 +358,14 @@ bool DatCollection::MayHoldSize(std::uint64_t size) const {
     return sizeUnknown_ || sizes_.contains(size);
 }
 
-bool DatCollection::MayHold(std::string_view crc32, std::uint64_t size) const {
-    if (!MayHoldSize(size))
-        return false;
-    return sizeUnknown_ || crc32Unknown_ ||
-           crc32AndSizes_.contains(std::string(crc32) + ":" + std::to_string(size));
+std::optional<DatCollection::StrongHashes> DatCollection::HashesToFind(std::string_view crc32,
+                                                                       std::uint64_t size) const {
+    if (sizeUnknown_ || crc32Unknown_)
+        return StrongHashes{true, true};
+    const auto found = crc32AndSizes_.find(std::string(crc32) + ":" + std::to_string(size));
+    if (found == crc32AndSizes_.end())
+        return std::nullopt;
+    return found->second;
 }
 
 std::optional<DatHit> DatCollection::Find(std::string_view sha256, std::string_view sha1,

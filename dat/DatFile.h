@@ -77,10 +77,18 @@ public:
     std::optional<DatHit> Find(std::string_view sha256, std::string_view sha1,
                                std::string_view crc32, std::uint64_t size) const;
 
-    // Whether some ROM may have data of this size, or of this CRC32 and size: cheap tests
-    // before the strong hashes. Yes where a DAT file leaves the size or the CRC32 out.
+    // Whether some ROM may have data of this size: a cheap test before any hash. Yes where a
+    // DAT file leaves a size out.
     bool MayHoldSize(std::uint64_t size) const;
-    bool MayHold(std::string_view crc32, std::uint64_t size) const;
+
+    // The strong hashes Find needs for data of this CRC32 and size: those by which the ROMs of
+    // that CRC32 and size are known. Nothing when no ROM has them; both where a DAT file leaves
+    // the size or the CRC32 out.
+    struct StrongHashes {
+        bool sha256 = false;
+        bool sha1 = false;
+    };
+    std::optional<StrongHashes> HashesToFind(std::string_view crc32, std::uint64_t size) const;
 
     const std::vector<DatRom>& Roms() const { return roms_; }
     const std::vector<std::string>& Sources() const { return sources_; }
@@ -94,7 +102,7 @@ private:
     std::unordered_map<std::string, std::size_t> bySha1_;
     std::unordered_map<std::string, std::size_t> byCrc32AndSize_;
     std::unordered_set<std::uint64_t> sizes_;
-    std::unordered_set<std::string> crc32AndSizes_;
+    std::unordered_map<std::string, StrongHashes> crc32AndSizes_;
     bool sizeUnknown_ = false;
     bool crc32Unknown_ = false;
 };

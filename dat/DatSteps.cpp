@@ -31,9 +31,10 @@ bool Has(const ChecksumReport& report, ChecksumDiagnosis diagnosis) {
     return std::ranges::find(report.diagnosis, diagnosis) != report.diagnosis.end();
 }
 
-// The details of bytes taken as data from their first byte on.
+// The details of bytes taken as data from their first byte on; the steps need the header and
+// the checksum's diagnosis, not the hashes.
 ImageDetails ScanAsData(std::span<const std::uint8_t> data) {
-    ImageScanner scanner(data.size(), 0);
+    ImageScanner scanner(data.size(), 0, ScanHashes::LeftOut);
     scanner.Feed(data);
     return scanner.Finish(SNESImageInfo{});
 }
@@ -48,43 +49,99 @@ std::optional<std::uint64_t> DeclaredSurplus(const ImageDetails& details) {
     return declared;
 }
 
-Bytes FirstBytes(std::span<const std::uint8_t> data, std::uint64_t count) {
-    const auto first = data.first(static_cast<std::size_t>(count));
-    return Bytes(first.begin(), first.end());
-}
+// A form of the data the steps are tried on: the data itself, a part of it or of another form,
+// or bytes of a step's own; scanned once, when a trim first asks, however many look at it.
+class Form {
+public:
+    explicit Form(std::span<const std::uint8_t> bytes, std::optional<ImageDetails> scan = {})
+        : view_(bytes), scan_(std::move(scan)) {}
+    explicit Form(Bytes owned) : owned_(std::move(owned)) {}
 
-std::optional<Bytes> TrimPadding(std::span<const std::uint8_t> data) {
+    std::span<const std::uint8_t> Data() const {
+        return owned_ ? std::span<const std::uint8_t>(*owned_) : view_;
+    }
+
+    // The details of the bytes taken as data from their first byte on.
+    const ImageDetails& Scan() {
+        if (!scan_)
+            scan_ = ScanAsData(Data());
+        return *scan_;
+    }
+
+    Bytes Take() {
+        if (owned_)
+            return std::move(*owned_);
+        return Bytes(view_.begin(), view_.end());
+    }
+
+private:
+    std::optional<Bytes> owned_;
+    std::span<const std::uint8_t> view_; // when the bytes are not owned
+    std::optional<ImageDetails> scan_;
+};
+
+std::optional<Form> TrimPadding(Form& form) {
+    const std::span<const std::uint8_t> data = form.Data();
     if (data.size() < 2)
         return std::nullopt;
-    const ImageDetails details = ScanAsData(data);
+    const ImageDetails& details = form.Scan();
     if (const auto declared = DeclaredSurplus(details);
         declared && Has(details.checksum, ChecksumDiagnosis::Padded))
-        return FirstBytes(data, *declared);
+        return Form(data.first(static_cast<std::size_t>(*declared)));
     // Without a header to trust, data padded up from a power of two.
     const std::uint64_t below = std::bit_floor(std::uint64_t{data.size() - 1});
     const auto surplus = data.subspan(static_cast<std::size_t>(below));
     if (std::ranges::all_of(surplus, [&](std::uint8_t byte) { return byte == surplus[0]; }))
-        return FirstBytes(data, below);
+        return Form(data.first(static_cast<std::size_t>(below)));
     return std::nullopt;
 }
 
-Digests DigestsOf(std::span<const std::uint8_t> bytes) {
-    DigestSet set;
-    set.Update(bytes);
-    return set.Finish();
+// The form after `step`; a part of `form`'s bytes stays theirs, so `form` must outlive it.
+std::optional<Form> Apply(DatStep step, Form& form) {
+    const std::span<const std::uint8_t> data = form.Data();
+    switch (step) {
+    case DatStep::StripHeader: {
+        const std::uint64_t over = data.size() % kDataUnit;
+        if (over == 0 || over % kHeaderUnit != 0 || over == data.size())
+            return std::nullopt;
+        return Form(data.subspan(static_cast<std::size_t>(over)));
+    }
+    case DatStep::Deinterleave:
+        if (!CanInterleave(data.size()))
+            return std::nullopt;
+        return Form(Deinterleave(data));
+    case DatStep::TrimOverdump: {
+        const ImageDetails& details = form.Scan();
+        const auto declared = DeclaredSurplus(details);
+        if (!declared || !Has(details.checksum, ChecksumDiagnosis::Overdump))
+            return std::nullopt;
+        return Form(data.first(static_cast<std::size_t>(*declared)));
+    }
+    case DatStep::TrimPadding:
+        return TrimPadding(form);
+    }
+    return std::nullopt;
 }
 
 std::optional<DatHit> Lookup(const DatCollection& dats, std::span<const std::uint8_t> bytes) {
     // Most forms tried match nothing: a size no ROM has, or a CRC32 none has, rules them out
-    // before the strong hashes are computed.
+    // before the strong hashes are computed, and then only those the DAT files know the
+    // candidates by are.
     if (!dats.MayHoldSize(bytes.size()))
         return std::nullopt;
     char crc32[9];
     std::snprintf(crc32, sizeof crc32, "%08x", Crc32Of(bytes));
-    if (!dats.MayHold(crc32, bytes.size()))
+    const auto needed = dats.HashesToFind(crc32, bytes.size());
+    if (!needed)
         return std::nullopt;
-    const Digests digests = DigestsOf(bytes);
-    return dats.Find(digests.sha256, digests.sha1, digests.crc32, bytes.size());
+    Digests digests;
+    if (needed->sha256 || needed->sha1) {
+        DigestSet set(
+            {.crc32 = false, .md5 = false, .sha1 = needed->sha1, .sha256 = needed->sha256});
+        set.Update(bytes);
+        digests = set.Finish();
+    }
+    return dats.Find(digests.sha256, digests.sha1, crc32, bytes.size());
 }
 
 std::string Quoted(const std::string& name) {
@@ -110,18 +167,21 @@ const char* HashName(DatKey key) {
     return "its CRC32 and size match";
 }
 
-// How the image holds the DAT's data, and what undoes it, step by step.
-std::string ViaExplanation(std::span<const std::uint8_t> data, const DatStepsMatch& match) {
+// How the image holds the DAT's data, and what undoes it, step by step: `forms` are the data
+// and the form after each step.
+std::string ViaExplanation(const std::vector<Form*>& forms, const std::vector<DatStep>& steps,
+                           const DatHit& hit) {
     std::vector<std::string> held;
     std::vector<std::string> undone;
-    Bytes now(data.begin(), data.end());
-    for (const DatStep step : match.steps) {
-        Bytes next = *ApplyDatStep(step, now);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const DatStep step = steps[i];
+        const std::span<const std::uint8_t> now = forms[i]->Data();
+        const std::span<const std::uint8_t> next = forms[i + 1]->Data();
         const std::uint64_t cut = now.size() - next.size();
         switch (step) {
         case DatStep::StripHeader: {
             const CopierFormat format =
-                IdentifyCopierHeader(std::span(now).first(static_cast<std::size_t>(cut)));
+                IdentifyCopierHeader(now.first(static_cast<std::size_t>(cut)));
             held.push_back("behind a " + FormatDecimal(static_cast<std::int64_t>(cut)) + "-byte " +
                            (format == CopierFormat::Unknown
                                 ? std::string()
@@ -144,10 +204,55 @@ std::string ViaExplanation(std::span<const std::uint8_t> data, const DatStepsMat
             undone.push_back("cut to " + FormatByteCount(next.size()));
             break;
         }
-        now = std::move(next);
     }
-    return "This image is the DAT's " + Quoted(match.hit.game) + " " + Join(held, " and ") + "; " +
-           Join(undone, ", ") + ", " + HashName(match.hit.key) + ".";
+    return "This image is the DAT's " + Quoted(hit.game) + " " + Join(held, " and ") + "; " +
+           Join(undone, ", ") + ", " + HashName(hit.key) + ".";
+}
+
+struct Found {
+    DatStepsMatch match;     // its bytes only when asked for
+    std::string explanation; // how the image holds the DAT's data
+};
+
+// The first of the steps alone, then of the pairs in order, after which `data` matches. Each
+// form is made once: the pairs start from the forms of the steps alone.
+std::optional<Found> Search(const DatCollection& dats, Form& data, bool withBytes) {
+    const auto found = [&](std::vector<DatStep> steps, const std::vector<Form*>& forms,
+                           DatHit hit) {
+        Found result{{std::move(steps), {}, std::move(hit)}, {}};
+        result.explanation = ViaExplanation(forms, result.match.steps, result.match.hit);
+        if (withBytes)
+            result.match.bytes = forms.back()->Take();
+        return result;
+    };
+    std::array<std::optional<Form>, kSteps.size()> alone;
+    for (std::size_t i = 0; i < kSteps.size(); ++i) {
+        alone[i] = Apply(kSteps[i], data);
+        if (!alone[i])
+            continue;
+        if (auto hit = Lookup(dats, alone[i]->Data()))
+            return found({kSteps[i]}, {&data, &*alone[i]}, std::move(*hit));
+    }
+    for (std::size_t i = 0; i < kSteps.size(); ++i) {
+        if (!alone[i])
+            continue;
+        for (std::size_t j = i + 1; j < kSteps.size(); ++j) {
+            std::optional<Form> both = Apply(kSteps[j], *alone[i]);
+            if (!both)
+                continue;
+            if (auto hit = Lookup(dats, both->Data()))
+                return found({kSteps[i], kSteps[j]}, {&data, &*alone[i], &*both}, std::move(*hit));
+        }
+    }
+    return std::nullopt;
+}
+
+// The data as a form, with the scan the details hold when they are of the data from its first
+// byte on: the scan a step would make of it.
+Form DataForm(std::span<const std::uint8_t> data, const ImageDetails* details) {
+    if (details != nullptr && details->data.offset == 0 && details->data.size == data.size())
+        return Form(data, *details);
+    return Form(data);
 }
 
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -259,53 +364,21 @@ const char* DatStepCode(DatStep step) {
 }
 
 std::optional<Bytes> ApplyDatStep(DatStep step, std::span<const std::uint8_t> data) {
-    switch (step) {
-    case DatStep::StripHeader: {
-        const std::uint64_t over = data.size() % kDataUnit;
-        if (over == 0 || over % kHeaderUnit != 0 || over == data.size())
-            return std::nullopt;
-        const auto rest = data.subspan(static_cast<std::size_t>(over));
-        return Bytes(rest.begin(), rest.end());
-    }
-    case DatStep::Deinterleave:
-        if (!CanInterleave(data.size()))
-            return std::nullopt;
-        return Deinterleave(data);
-    case DatStep::TrimOverdump: {
-        const ImageDetails details = ScanAsData(data);
-        const auto declared = DeclaredSurplus(details);
-        if (!declared || !Has(details.checksum, ChecksumDiagnosis::Overdump))
-            return std::nullopt;
-        return FirstBytes(data, *declared);
-    }
-    case DatStep::TrimPadding:
-        return TrimPadding(data);
-    }
-    return std::nullopt;
+    Form form(data);
+    std::optional<Form> after = Apply(step, form);
+    if (!after)
+        return std::nullopt;
+    return after->Take();
 }
 
 std::optional<DatStepsMatch> FindViaSteps(const DatCollection& dats,
-                                          std::span<const std::uint8_t> data) {
-    std::array<std::optional<Bytes>, kSteps.size()> alone;
-    for (std::size_t i = 0; i < kSteps.size(); ++i) {
-        alone[i] = ApplyDatStep(kSteps[i], data);
-        if (!alone[i])
-            continue;
-        if (auto hit = Lookup(dats, *alone[i]))
-            return DatStepsMatch{{kSteps[i]}, std::move(*alone[i]), std::move(*hit)};
-    }
-    for (std::size_t i = 0; i < kSteps.size(); ++i) {
-        if (!alone[i])
-            continue;
-        for (std::size_t j = i + 1; j < kSteps.size(); ++j) {
-            std::optional<Bytes> both = ApplyDatStep(kSteps[j], *alone[i]);
-            if (!both)
-                continue;
-            if (auto hit = Lookup(dats, *both))
-                return DatStepsMatch{{kSteps[i], kSteps[j]}, std::move(*both), std::move(*hit)};
-        }
-    }
-    return std::nullopt;
+                                          std::span<const std::uint8_t> data,
+                                          const ImageDetails* details) {
+    Form form = DataForm(data, details);
+    std::optional<Found> found = Search(dats, form, true);
+    if (!found)
+        return std::nullopt;
+    return std::move(found->match);
 }
 
 std::string NameForComparison(std::string_view name) {
@@ -376,12 +449,13 @@ DatMatch MatchInDatsVia(const DatCollection& dats, const ImageDetails& details,
     DatMatch match = MatchInDats(dats, details);
     if (match.kind != DatMatchKind::None)
         return match;
-    if (const std::optional<DatStepsMatch> found = FindViaSteps(dats, data)) {
-        const DatHit& hit = found->hit;
+    Form form = DataForm(data, &details);
+    if (std::optional<Found> found = Search(dats, form, false)) {
+        const DatHit& hit = found->match.hit;
         match = {MatchKindOf(hit.key), hit.game, hit.rom, hit.source, hit.badDump};
-        for (const DatStep step : found->steps)
+        for (const DatStep step : found->match.steps)
             match.via.emplace_back(DatStepCode(step));
-        match.explanation = ViaExplanation(data, *found);
+        match.explanation = std::move(found->explanation);
         return match;
     }
     if (const std::optional<std::size_t> nearest = NearestByName(dats, fileName)) {

@@ -38,8 +38,11 @@ struct DatStepsMatch {
 };
 
 // The first of the steps alone, then of the pairs in order, after which `data` matches.
+// `details`, when given, are those whose data `data` is, as MatchInDatsVia takes them: they
+// spare a scan of it.
 std::optional<DatStepsMatch> FindViaSteps(const DatCollection& dats,
-                                          std::span<const std::uint8_t> data);
+                                          std::span<const std::uint8_t> data,
+                                          const ImageDetails* details = nullptr);
 
 // The words a name is compared in: without folders, archive, extension, bracketed tags ((...)
 // and [...]), case and punctuation.

@@ -4,6 +4,8 @@
 
 #include <gcrypt.h>
 
+#include <array>
+
 namespace quillet {
 
 namespace {
@@ -40,19 +42,27 @@ void Check(gcry_error_t error, const char* what) {
         throw Exception(std::string("Cannot ") + what + ": " + gcry_strerror(error));
 }
 
+// In the order of kAlgorithms.
+std::array<bool, 4> Chosen(const DigestChoice& choice) {
+    return {choice.crc32, choice.md5, choice.sha1, choice.sha256};
+}
+
 } // namespace
 
 void DigestSet::Closer::operator()(gcry_md_handle* handle) const noexcept {
     gcry_md_close(handle);
 }
 
-DigestSet::DigestSet() {
+DigestSet::DigestSet(DigestChoice choice) : choice_(choice) {
     InitialiseLibgcrypt();
     gcry_md_hd_t handle = nullptr;
     Check(gcry_md_open(&handle, 0, 0), "open the hashes");
     handle_.reset(handle);
-    for (const int algorithm : kAlgorithms)
-        Check(gcry_md_enable(handle, algorithm), "enable a hash");
+    const std::array<bool, 4> chosen = Chosen(choice_);
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (chosen[i])
+            Check(gcry_md_enable(handle, kAlgorithms[i]), "enable a hash");
+    }
 }
 
 void DigestSet::Update(std::span<const std::uint8_t> bytes) {
@@ -66,7 +76,10 @@ Digests DigestSet::Finish() {
         throw Exception("Digests finished twice");
     finished_ = true;
     std::string texts[4];
-    for (int i = 0; i < 4; ++i) {
+    const std::array<bool, 4> chosen = Chosen(choice_);
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (!chosen[i])
+            continue;
         const int algorithm = kAlgorithms[i];
         // libgcrypt gives CRC32 with its bytes most significant first, as it is written.
         texts[i] = Hex(gcry_md_read(handle_.get(), algorithm), gcry_md_get_algo_dlen(algorithm));

@@ -19,11 +19,20 @@ struct Digests {
     bool operator==(const Digests&) const = default;
 };
 
-// One libgcrypt handle with CRC32, MD5, SHA-1 and SHA-256 enabled: each byte is fed once.
+// Which of the four a DigestSet computes; those left out come out empty.
+struct DigestChoice {
+    bool crc32 = true;
+    bool md5 = true;
+    bool sha1 = true;
+    bool sha256 = true;
+};
+
+// One libgcrypt handle with CRC32, MD5, SHA-1 and SHA-256 enabled, or those chosen: each byte
+// is fed once.
 class DigestSet {
 public:
     // Throws Exception when libgcrypt is unusable or cannot open the hashes.
-    DigestSet();
+    explicit DigestSet(DigestChoice choice = {});
     void Update(std::span<const std::uint8_t> bytes);
     // The digests of everything fed so far. The set is spent afterwards.
     Digests Finish();
@@ -33,6 +42,7 @@ private:
         void operator()(gcry_md_handle* handle) const noexcept;
     };
     std::unique_ptr<gcry_md_handle, Closer> handle_;
+    DigestChoice choice_;
     bool finished_ = false;
 };
 

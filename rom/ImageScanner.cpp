@@ -73,13 +73,6 @@ std::string Hex16(std::uint16_t value) {
     return "0x" + FormatHex(value, 4);
 }
 
-std::uint64_t SumOf(std::span<const std::uint8_t> bytes) {
-    std::uint64_t sum = 0;
-    for (const std::uint8_t byte : bytes)
-        sum += byte;
-    return sum;
-}
-
 struct Evidence {
     std::uint64_t dataSize;
     std::uint16_t computed;
@@ -181,14 +174,16 @@ const char* DiagnosisCode(ChecksumDiagnosis diagnosis) {
     return "";
 }
 
-ImageScanner::ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset)
-    : ImageScanner(fileSize, dataOffset, true) {
+ImageScanner::ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset, ScanHashes hashes)
+    : ImageScanner(fileSize, dataOffset, hashes, true) {
 }
 
-ImageScanner::ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset,
+ImageScanner::ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset, ScanHashes hashes,
                            bool lookForInterleaving)
-    : fileSize_(fileSize), lookForInterleaving_(lookForInterleaving),
+    : fileSize_(fileSize), hashes_(hashes), lookForInterleaving_(lookForInterleaving),
       analysisOffset_(std::min(dataOffset, fileSize)) {
+    if (hashes_ == ScanHashes::Computed)
+        fileDigests_.emplace();
     const std::uint64_t other = fileSize % kOtherHeaderUnit;
     if (other == analysisOffset_ || other == 0 || fileSize < other + kShortestRepeat) {
         Start(analysisOffset_);
@@ -207,7 +202,7 @@ void ImageScanner::Start(std::uint64_t dataOffset) {
     decisionPoint_ = std::min(dataSize_, kDecisionPoint);
     runs_ = MirroredRuns(dataSize_);
     ring_.resize(static_cast<std::size_t>(std::min(dataSize_, kRingSize)));
-    if (dataOffset_ > 0)
+    if (dataOffset_ > 0 && hashes_ == ScanHashes::Computed)
         dataDigests_.emplace();
 }
 
@@ -236,7 +231,8 @@ void ImageScanner::Feed(std::span<const std::uint8_t> bytes) {
                         FormatDecimal(static_cast<std::int64_t>(fileSize_)) +
                         " were read: it grew while it was read");
     received_ += bytes.size();
-    fileDigests_.Update(bytes);
+    if (fileDigests_)
+        fileDigests_->Update(bytes);
     if (!started_) {
         const auto count = static_cast<std::size_t>(
             std::min<std::uint64_t>(bytes.size(), holdUntil_ - held_.size()));
@@ -284,7 +280,7 @@ void ImageScanner::AddData(std::span<const std::uint8_t> piece) {
     const std::uint64_t at = DataFed();
     const std::uint64_t end = at + piece.size();
 
-    const std::uint64_t sum = SumOf(piece);
+    const std::uint64_t sum = SumOfBytes(piece);
     sum_ += sum;
     runSum_ += sum;
     if (std::has_single_bit(end))
@@ -401,7 +397,7 @@ ImageDetails ImageScanner::Finish(const SNESImageInfo& info) {
         Decide();
 
     ImageDetails details;
-    details.file = {0, fileSize_, fileDigests_.Finish()};
+    details.file = {0, fileSize_, fileDigests_ ? fileDigests_->Finish() : Digests{}};
     details.data = {dataOffset_, dataSize_,
                     dataDigests_ ? dataDigests_->Finish() : details.file.digests};
     if (dataOffset_ > 0)
@@ -414,14 +410,15 @@ ImageDetails ImageScanner::Finish(const SNESImageInfo& info) {
         // cartridge's order, is simpler than following both orders in the one pass.
         const std::vector<std::uint8_t> cartridge =
             Deinterleave(std::span(ring_).first(static_cast<std::size_t>(dataSize_)));
-        ImageScanner undone(cartridge.size(), 0, false);
+        ImageScanner undone(cartridge.size(), 0, hashes_, false);
         undone.Feed(cartridge);
         ImageDetails inOrder = undone.Finish(info);
         details.cartridge = std::move(inOrder.cartridge);
         details.opinion = inOrder.opinion;
         details.checksum = std::move(inOrder.checksum);
         details.interleaved = true;
-        details.deinterleaved = std::move(inOrder.data.digests);
+        if (hashes_ == ScanHashes::Computed)
+            details.deinterleaved = std::move(inOrder.data.digests);
         return details;
     }
 

@@ -17,13 +17,18 @@
 
 namespace quillet {
 
+// Whether the details include the hashes of the file and the data. Without them, where only
+// the header and the checksum's diagnosis are wanted, a scan costs a fraction of the time.
+enum class ScanHashes { Computed, LeftOut };
+
 class ImageScanner {
 public:
     // `dataOffset` is the size of the copier header the analysis found (info.HeaderSize). A file
     // whose size is some other number of bytes over whole 32 KiB may have a copier header of
     // that size: the bytes up to 64 KiB past it are held until the internal header's place
-    // tells which of the two it is.
-    ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset);
+    // tells which of the two it is. With ScanHashes::LeftOut the details' digests are empty.
+    ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset,
+                 ScanHashes hashes = ScanHashes::Computed);
 
     // The file's next bytes. Throws Exception when they go past the file size given.
     void Feed(std::span<const std::uint8_t> bytes);
@@ -38,7 +43,8 @@ private:
         bool holds;
     };
 
-    ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset, bool lookForInterleaving);
+    ImageScanner(std::uint64_t fileSize, std::uint64_t dataOffset, ScanHashes hashes,
+                 bool lookForInterleaving);
     void Start(std::uint64_t dataOffset);
     void ChooseCopierHeader();
     void FeedFile(std::span<const std::uint8_t> bytes);
@@ -51,6 +57,7 @@ private:
 
     std::uint64_t fileSize_;
     std::uint64_t received_ = 0; // bytes fed
+    ScanHashes hashes_;
     bool lookForInterleaving_;
 
     // Until the copier header's size is known: the analysis' size, the other one possible,
@@ -67,8 +74,8 @@ private:
     std::uint64_t position_ = 0; // bytes of the file handled, copier header included
     std::vector<std::uint8_t> copierHeader_;
 
-    DigestSet fileDigests_;
-    std::optional<DigestSet> dataDigests_; // only when a copier header comes first
+    std::optional<DigestSet> fileDigests_; // only when the hashes are computed
+    std::optional<DigestSet> dataDigests_; // and a copier header comes first
 
     // The checksum: a sum per mirrored run, and plain sums of each power-of-two prefix.
     std::vector<MirroredRun> runs_;

@@ -36,14 +36,14 @@ void CheckResultData(std::uint64_t dataBytes) {
     }
 }
 
-// The image's copier header in front of new data, its blocks count set for the data's size
-// where the header is one whose format keeps the count there.
-std::vector<std::uint8_t> PutHeaderBack(std::span<const std::uint8_t> image,
-                                        std::span<const std::uint8_t> data, PatchOutcome& outcome) {
+// The image's copier header, to go back in front of `dataSize` bytes of new data: its blocks
+// count set for that size where the header is one whose format keeps the count there.
+std::vector<std::uint8_t> HeaderFor(std::span<const std::uint8_t> image, std::uint64_t dataSize,
+                                    PatchOutcome& outcome) {
     std::vector<std::uint8_t> result(image.begin(), image.begin() + kCopierHeaderBytes);
     const SNESImageInfo info = AnalyseImageBytes(image);
     if (info.CopierHeaderKnown) {
-        const std::uint64_t blocks = (data.size() + kRomBlock - 1) / kRomBlock;
+        const std::uint64_t blocks = (dataSize + kRomBlock - 1) / kRomBlock;
         const auto count = static_cast<std::uint16_t>(blocks);
         result[kCopierBlocks] = static_cast<std::uint8_t>(count & 0xFF);
         result[kCopierBlocks + 1] = static_cast<std::uint8_t>(count >> 8);
@@ -52,11 +52,10 @@ std::vector<std::uint8_t> PutHeaderBack(std::span<const std::uint8_t> image,
         outcome.notes.push_back("The copier header is of no format the analysis knows, so it "
                                 "went back as it was, its size fields untouched.");
     }
-    if (data.size() % kRomBlock != 0) {
+    if (dataSize % kRomBlock != 0) {
         outcome.notes.push_back("The patched data is not a whole number of 8 KiB blocks, so the "
                                 "copier header in front of it will not be recognised.");
     }
-    result.insert(result.end(), data.begin(), data.end());
     return result;
 }
 
@@ -103,10 +102,10 @@ PatchOutcome ApplyChecked(std::span<const std::uint8_t> image, std::span<const s
         return outcome;
     }
     CheckResultData(header.targetSize);
-    const std::vector<std::uint8_t> data =
-        ApplyCheckedPatch(header, patch, image.subspan(kCopierHeaderBytes));
     outcome.target = PatchTarget::Data;
-    outcome.image = PutHeaderBack(image, data, outcome);
+    // The patched data is made behind the header, not copied there.
+    outcome.image = ApplyCheckedPatch(header, patch, image.subspan(kCopierHeaderBytes),
+                                      HeaderFor(image, header.targetSize, outcome));
     return outcome;
 }
 
@@ -131,19 +130,30 @@ IpsTry TryIps(const IpsPatch& ips, std::span<const std::uint8_t> patch,
             break;
         case PatchTarget::Data: {
             const auto data = image.subspan(kCopierHeaderBytes);
-            CheckResultData(ips.ResultSize(data.size()));
+            const std::uint64_t size = ips.ResultSize(data.size());
+            CheckResultData(size);
             PatchOutcome put;
-            attempt.image = PutHeaderBack(image, ApplyIps(ips, patch, data), put);
+            // The header, then the data patched where it is.
+            std::vector<std::uint8_t> result = HeaderFor(image, size, put);
+            result.reserve(kCopierHeaderBytes +
+                           static_cast<std::size_t>(std::max(size, ips.WrittenEnd())));
+            result.insert(result.end(), data.begin(), data.end());
+            ApplyIpsInPlace(ips, patch, result, kCopierHeaderBytes);
+            attempt.image = std::move(result);
             attempt.copierBlocks = put.copierBlocks;
             attempt.notes = std::move(put.notes);
             break;
         }
         case PatchTarget::AddedHeader: {
-            std::vector<std::uint8_t> headered(kCopierHeaderBytes);
-            headered.insert(headered.end(), image.begin(), image.end());
-            const std::uint64_t size = ips.ResultSize(headered.size());
+            const std::uint64_t size = ips.ResultSize(kCopierHeaderBytes + image.size());
             CheckResultData(size > kCopierHeaderBytes ? size - kCopierHeaderBytes : 0);
-            std::vector<std::uint8_t> result = ApplyIps(ips, patch, headered);
+            // A header of zeros, the image, both patched where they are, and the header cut off.
+            std::vector<std::uint8_t> result;
+            result.reserve(static_cast<std::size_t>(
+                std::max<std::uint64_t>(kCopierHeaderBytes + image.size(), ips.WrittenEnd())));
+            result.resize(kCopierHeaderBytes);
+            result.insert(result.end(), image.begin(), image.end());
+            ApplyIpsInPlace(ips, patch, result);
             result.erase(result.begin(),
                          result.begin() + std::min(result.size(), kCopierHeaderBytes));
             attempt.image = std::move(result);

@@ -109,14 +109,19 @@ private:
                         " of the patch)");
 }
 
-std::vector<std::uint8_t> ApplyBps(const CheckedPatch& header, std::span<const std::uint8_t> patch,
-                                   std::span<const std::uint8_t> source) {
+// The target is appended to `target`, which holds what goes in front of it.
+void ApplyBps(const CheckedPatch& header, std::span<const std::uint8_t> patch,
+              std::span<const std::uint8_t> source, std::vector<std::uint8_t>& target) {
     const std::uint64_t targetSize = header.targetSize;
-    std::vector<std::uint8_t> target(static_cast<std::size_t>(targetSize));
+    const std::size_t base = target.size();
     PatchReader reader(patch, header.bodyAt, header.bodyEnd, "BPS");
     std::uint64_t out = 0;
     std::int64_t sourceRelative = 0;
     std::int64_t targetRelative = 0;
+    // Appended: the bytes are written once, never cleared first.
+    const auto append = [&target](std::span<const std::uint8_t> bytes) {
+        target.insert(target.end(), bytes.begin(), bytes.end());
+    };
     const auto signedOffset = [&reader] {
         const std::uint64_t number = reader.Number();
         const auto magnitude = static_cast<std::int64_t>(number >> 1);
@@ -128,24 +133,22 @@ std::vector<std::uint8_t> ApplyBps(const CheckedPatch& header, std::span<const s
         const std::uint64_t length = (number >> 2) + 1;
         if (length > targetSize - out)
             PastBounds("BPS", "writes past the end of its target", actionAt);
-        std::uint8_t* to = target.data() + out;
+        const auto count = static_cast<std::size_t>(length);
         switch (static_cast<BpsAction>(number & 3)) {
         case kSourceRead:
             if (out + length > source.size())
                 PastBounds("BPS", "reads past the end of its source", actionAt);
-            std::memcpy(to, source.data() + out, static_cast<std::size_t>(length));
+            append(source.subspan(static_cast<std::size_t>(out), count));
             break;
-        case kTargetRead: {
-            const auto bytes = reader.Bytes(length);
-            std::memcpy(to, bytes.data(), bytes.size());
+        case kTargetRead:
+            append(reader.Bytes(length));
             break;
-        }
         case kSourceCopy:
             sourceRelative += signedOffset();
             if (sourceRelative < 0 || static_cast<std::uint64_t>(sourceRelative) > source.size() ||
                 length > source.size() - static_cast<std::uint64_t>(sourceRelative))
                 PastBounds("BPS", "copies from outside its source", actionAt);
-            std::memcpy(to, source.data() + sourceRelative, static_cast<std::size_t>(length));
+            append(source.subspan(static_cast<std::size_t>(sourceRelative), count));
             sourceRelative += static_cast<std::int64_t>(length);
             break;
         case kTargetCopy: {
@@ -153,8 +156,11 @@ std::vector<std::uint8_t> ApplyBps(const CheckedPatch& header, std::span<const s
             if (targetRelative < 0 || static_cast<std::uint64_t>(targetRelative) >= out)
                 PastBounds("BPS", "copies from a part of its target not yet written", actionAt);
             // The copy may overlap what it writes, repeating a pattern: byte by byte.
-            const std::uint8_t* from = target.data() + targetRelative;
-            for (std::uint64_t i = 0; i < length; ++i)
+            const std::size_t at = target.size();
+            target.resize(at + count);
+            std::uint8_t* to = target.data() + at;
+            const std::uint8_t* from = target.data() + base + targetRelative;
+            for (std::size_t i = 0; i < count; ++i)
                 to[i] = from[i];
             targetRelative += static_cast<std::int64_t>(length);
             break;
@@ -166,15 +172,19 @@ std::vector<std::uint8_t> ApplyBps(const CheckedPatch& header, std::span<const s
         throw EPatchRefused("the BPS patch is truncated: it makes " + At(out) + " of the " +
                             At(targetSize) + " bytes its target has");
     }
-    return target;
 }
 
-std::vector<std::uint8_t> ApplyUps(const CheckedPatch& header, std::span<const std::uint8_t> patch,
-                                   std::span<const std::uint8_t> source) {
+// The target is appended to `result`, which holds what goes in front of it.
+void ApplyUps(const CheckedPatch& header, std::span<const std::uint8_t> patch,
+              std::span<const std::uint8_t> source, std::vector<std::uint8_t>& result) {
     const std::uint64_t targetSize = header.targetSize;
-    std::vector<std::uint8_t> target(static_cast<std::size_t>(targetSize));
+    const std::size_t base = result.size();
     // Beyond its end the source reads as zeros.
-    std::copy_n(source.begin(), std::min<std::uint64_t>(source.size(), targetSize), target.begin());
+    const auto kept =
+        source.first(static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), targetSize)));
+    result.insert(result.end(), kept.begin(), kept.end());
+    result.resize(base + static_cast<std::size_t>(targetSize));
+    const std::span<std::uint8_t> target = std::span(result).subspan(base);
     PatchReader reader(patch, header.bodyAt, header.bodyEnd, "UPS");
     std::uint64_t at = 0;
     while (!reader.AtEnd()) {
@@ -194,7 +204,6 @@ std::vector<std::uint8_t> ApplyUps(const CheckedPatch& header, std::span<const s
         }
         ++at; // the zero that ends a hunk stands for an unchanged byte
     }
-    return target;
 }
 
 } // namespace
@@ -277,19 +286,28 @@ std::uint64_t IpsPatch::ResultSize(std::uint64_t size) const {
 
 std::vector<std::uint8_t> ApplyIps(const IpsPatch& ips, std::span<const std::uint8_t> patch,
                                    std::span<const std::uint8_t> bytes) {
-    const std::uint64_t size = ips.ResultSize(bytes.size());
-    std::vector<std::uint8_t> result(bytes.begin(), bytes.end());
-    if (result.size() < ips.WrittenEnd())
-        result.resize(static_cast<std::size_t>(ips.WrittenEnd()));
+    std::vector<std::uint8_t> result;
+    // Room for the records past the end, so that the bytes are copied once.
+    result.reserve(
+        static_cast<std::size_t>(std::max<std::uint64_t>(bytes.size(), ips.WrittenEnd())));
+    result.assign(bytes.begin(), bytes.end());
+    ApplyIpsInPlace(ips, patch, result);
+    return result;
+}
+
+void ApplyIpsInPlace(const IpsPatch& ips, std::span<const std::uint8_t> patch,
+                     std::vector<std::uint8_t>& image, std::size_t base) {
+    const std::uint64_t size = ips.ResultSize(image.size() - base);
+    if (image.size() - base < ips.WrittenEnd())
+        image.resize(base + static_cast<std::size_t>(ips.WrittenEnd()));
     for (const IpsRecord& record : ips.records) {
-        const auto to = result.begin() + record.offset;
+        const auto to = image.begin() + static_cast<std::ptrdiff_t>(base + record.offset);
         if (record.runByte)
             std::fill_n(to, record.length, *record.runByte);
         else
             std::copy_n(patch.begin() + record.dataAt, record.length, to);
     }
-    result.resize(static_cast<std::size_t>(size));
-    return result;
+    image.resize(base + static_cast<std::size_t>(size));
 }
 
 CheckedPatch ReadCheckedPatch(std::span<const std::uint8_t> patch) {
@@ -326,22 +344,27 @@ CheckedPatch ReadCheckedPatch(std::span<const std::uint8_t> patch) {
 
 std::vector<std::uint8_t> ApplyCheckedPatch(const CheckedPatch& header,
                                             std::span<const std::uint8_t> patch,
-                                            std::span<const std::uint8_t> source) {
+                                            std::span<const std::uint8_t> source,
+                                            std::span<const std::uint8_t> front) {
     const char* name = PatchFormatName(header.format);
     if (source.size() != header.sourceSize) {
         throw EPatchRefused(std::string("the ") + name + " patch is for " + At(header.sourceSize) +
                             " bytes, not " + At(source.size()));
     }
-    std::vector<std::uint8_t> target = header.format == PatchFormat::Bps
-                                           ? ApplyBps(header, patch, source)
-                                           : ApplyUps(header, patch, source);
-    const std::uint32_t crc = Crc32Of(target);
+    std::vector<std::uint8_t> result;
+    result.reserve(front.size() + static_cast<std::size_t>(header.targetSize));
+    result.assign(front.begin(), front.end());
+    if (header.format == PatchFormat::Bps)
+        ApplyBps(header, patch, source, result);
+    else
+        ApplyUps(header, patch, source, result);
+    const std::uint32_t crc = Crc32Of(std::span(result).subspan(front.size()));
     if (crc != header.targetCrc) {
         throw EPatchRefused(std::string("the ") + name + " patch made a result whose CRC32 is " +
                             CrcText(crc) + ", not " + CrcText(header.targetCrc) +
                             " as the patch says it should be");
     }
-    return target;
+    return result;
 }
 
 void AppendPatchNumber(std::vector<std::uint8_t>& out, std::uint64_t value) {

@@ -57,6 +57,10 @@ IpsPatch ReadIps(std::span<const std::uint8_t> patch);
 std::vector<std::uint8_t> ApplyIps(const IpsPatch& ips, std::span<const std::uint8_t> patch,
                                    std::span<const std::uint8_t> bytes);
 
+// The same, in place, to the bytes of `image` from `base` on; those before `base` stay.
+void ApplyIpsInPlace(const IpsPatch& ips, std::span<const std::uint8_t> patch,
+                     std::vector<std::uint8_t>& image, std::size_t base = 0);
+
 // BPS and UPS: sizes and CRC32s of the source and the target, and the patch's own CRC32.
 struct CheckedPatch {
     PatchFormat format = PatchFormat::Bps;
@@ -75,10 +79,12 @@ CheckedPatch ReadCheckedPatch(std::span<const std::uint8_t> patch);
 // Applies a BPS or UPS patch read by ReadCheckedPatch to `source`, and checks the target's
 // CRC32. Throws EPatchRefused when the patch reads or writes past its bounds, when the result
 // is not the size it declares, or when the result's CRC32 is not the target's. The caller
-// checks the target size against what it accepts before calling.
+// checks the target size against what it accepts before calling. The bytes returned are
+// `front` (a copier header that a patch for the data alone leaves out) and the target.
 std::vector<std::uint8_t> ApplyCheckedPatch(const CheckedPatch& header,
                                             std::span<const std::uint8_t> patch,
-                                            std::span<const std::uint8_t> source);
+                                            std::span<const std::uint8_t> source,
+                                            std::span<const std::uint8_t> front = {});
 
 // The variable-length numbers of BPS and UPS: seven bits a byte, the top bit ending the number,
 // and one taken off after each byte so that every number has one encoding.

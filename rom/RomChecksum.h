@@ -4,6 +4,7 @@
 #include "base/ByteSource.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quillet {
@@ -20,6 +21,9 @@ struct MirroredRun {
 // counts its last part repeated, the way cartridge hardware mirrors it (12 Mbit reads as
 // 8 Mbit + 4 Mbit twice). Empty for no data.
 std::vector<MirroredRun> MirroredRuns(std::uint64_t length);
+
+// The sum of the bytes: what the checksum adds up, and a pass over every byte of an image.
+std::uint64_t SumOfBytes(std::span<const std::uint8_t> bytes);
 
 // The 16-bit sum of the ROM data from `dataStart` (after any copier header) to the end,
 // mirrored as above. Throws EReadFailure when the source cannot be read.
