@@ -5,6 +5,7 @@
 #include "rom/Digests.h"
 #include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
+#include "tests/support/GameImages.h"
 
 #include "tools/RomImageBuilder.h"
 
@@ -19,12 +20,6 @@ using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kKiB = 1024;
-
-Digests AllDigests(std::span<const std::uint8_t> bytes) {
-    DigestSet set;
-    set.Update(bytes);
-    return set.Finish();
-}
 
 Bytes Game(std::uint32_t seed) {
     Bytes rom = MakeRomData(512 * kKiB, seed);
@@ -52,27 +47,6 @@ DatCollection Dat(const std::string& entries) {
     DatCollection dats;
     dats.LoadDocument("speed.dat", "clrmamepro (\n\tname \"Speed\"\n)\n\n" + entries);
     return dats;
-}
-
-TEST(DigestSet, AChoiceGivesTheChosenDigestsAsTheFullSetDoesAndLeavesTheRestEmpty) {
-    const Bytes bytes = MakeRomData(100000, 7);
-    const Digests all = AllDigests(bytes);
-    const struct {
-        DigestChoice choice;
-        Digests expected;
-    } cases[] = {
-        {{.crc32 = false, .md5 = false, .sha1 = true, .sha256 = false}, {"", "", all.sha1, ""}},
-        {{.crc32 = false, .md5 = false, .sha1 = false, .sha256 = true}, {"", "", "", all.sha256}},
-        {{.crc32 = true, .md5 = true, .sha1 = false, .sha256 = false},
-         {all.crc32, all.md5, "", ""}},
-        {{}, all},
-    };
-    for (const auto& c : cases) {
-        DigestSet set(c.choice);
-        set.Update(std::span(bytes).first(1000));
-        set.Update(std::span(bytes).subspan(1000));
-        EXPECT_EQ(set.Finish(), c.expected);
-    }
 }
 
 TEST(ImageScanner, LeavingTheHashesOutChangesNothingElse) {
@@ -118,34 +92,9 @@ TEST(ImageScanner, LeavingTheHashesOutChangesNothingElse) {
     }
 }
 
-TEST(DatCollection, TheHashesToFindAreThoseTheRomsOfThatCrcAndSizeAreKnownBy) {
-    const std::string same = "1234abcd";
-    const std::string sha1(40, 'a');
-    const std::string sha256(64, 'b');
-    using Needed = std::optional<DatCollection::StrongHashes>;
-    const auto needs = [](const Needed& needed) {
-        return needed ? std::string(needed->sha256 ? "sha256 " : "") +
-                            (needed->sha1 ? "sha1" : "") + "."
-                      : std::string("ruled out");
-    };
-    const DatCollection known = Dat(
-        Entry("By SHA-256", 1000, same, sha1, sha256) + Entry("By SHA-1", 2000, same, sha1, "") +
-        Entry("By CRC", 3000, same, "", "") + Entry("Also by SHA-1", 1000, same, sha1, ""));
-    EXPECT_EQ(needs(known.HashesToFind(same, 1000)), "sha256 sha1.");
-    EXPECT_EQ(needs(known.HashesToFind(same, 2000)), "sha1.");
-    EXPECT_EQ(needs(known.HashesToFind(same, 3000)), ".");
-    EXPECT_EQ(needs(known.HashesToFind(same, 4000)), "ruled out");
-    EXPECT_EQ(needs(known.HashesToFind("00000000", 1000)), "ruled out");
-    // A ROM without a CRC32 or a size could be any data: everything Find looks at is needed.
-    EXPECT_EQ(needs(Dat(Entry("No CRC", 1000, "", sha1, "")).HashesToFind(same, 5)),
-              "sha256 sha1.");
-    EXPECT_EQ(needs(Dat(Entry("No size", 0, same, sha1, "")).HashesToFind("00000000", 5)),
-              "sha256 sha1.");
-}
-
 TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItWithTheDetailsOrWithout) {
     const Bytes game = Game(61);
-    const Digests digests = AllDigests(game);
+    const Digests digests = testing::DigestsOf(game);
     const std::string crc = digests.crc32;
     const std::uint64_t size = game.size();
     // Another ROM of the same CRC32 and size, known by a hash of other data.
