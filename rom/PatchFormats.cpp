@@ -18,14 +18,6 @@ constexpr std::size_t kIpsTruncationBytes = 3;
 constexpr std::size_t kCrcBytes = 4;
 constexpr std::size_t kFooterBytes = 3 * kCrcBytes; // source, target, patch
 
-// BPS actions, in the low two bits of each action's number.
-enum BpsAction : std::uint8_t {
-    kSourceRead = 0,
-    kTargetRead = 1,
-    kSourceCopy = 2,
-    kTargetCopy = 3
-};
-
 bool StartsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> magic) {
     return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
 }

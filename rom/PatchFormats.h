@@ -14,6 +14,14 @@ namespace quillet {
 
 enum class PatchFormat { Ips, Bps, Ups };
 
+// BPS actions, in the low two bits of each action's number.
+enum BpsAction : std::uint8_t {
+    kSourceRead = 0,
+    kTargetRead = 1,
+    kSourceCopy = 2,
+    kTargetCopy = 3
+};
+
 // "IPS", "BPS" or "UPS".
 const char* PatchFormatName(PatchFormat format);
 

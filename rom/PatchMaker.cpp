@@ -14,12 +14,6 @@ namespace quillet {
 
 namespace {
 
-// BPS actions, in the low two bits of each action's number.
-constexpr std::uint64_t kSourceRead = 0;
-constexpr std::uint64_t kTargetRead = 1;
-constexpr std::uint64_t kSourceCopy = 2;
-constexpr std::uint64_t kTargetCopy = 3;
-
 // A copy shorter than this costs more than the bytes it saves, with the action that must
 // follow it.
 constexpr std::uint64_t kShortestCopy = 6;
