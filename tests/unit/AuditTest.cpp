@@ -2,9 +2,7 @@
 
 #include "base/Utf8.h"
 #include "tests/support/ArchiveMaker.h"
-#include "tests/support/DatGames.h"
-#include "tests/support/TempFolder.h"
-#include "tests/support/ToolRuns.h"
+#include "tests/support/GameImages.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -72,24 +70,20 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
                           ",sha1\r\n,,,unknown," + stray + ",\r\n");
             continue;
         }
-        std::vector<std::string> statuses;
+        std::string statuses;
         for (std::string line; std::getline(lines, line);) {
             const auto json = nlohmann::json::parse(line);
-            statuses.push_back(json["status"].get<std::string>() + " " +
-                               json["file"].get<std::string>());
+            statuses +=
+                json["status"].get<std::string>() + " " + json["file"].get<std::string>() + "\n";
         }
-        EXPECT_EQ(statuses,
-                  (std::vector<std::string>{"have " + first, "baddump " + beta, "have " + gamma,
-                                            "missing ", "duplicate " + copy, "unknown " + stray}));
+        EXPECT_EQ(statuses, "have " + first + "\nbaddump " + beta + "\nhave " + gamma +
+                                "\nmissing \nduplicate " + copy + "\nunknown " + stray + "\n");
     }
 }
 
 TEST(Audit, NeedsDatFilesAndTakesNoPerFileOptions) {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--audit", "roms"},
-          std::vector<std::string>{"--audit", "--json", "--dat", "x.dat", "roms"},
-          std::vector<std::string>{"--report", "r.csv", "--dat", "x.dat", "roms"}})
-        EXPECT_EQ(Info(arguments).status, 2) << arguments[0] << " " << arguments[1];
+    EXPECT_EQ(Info({"--audit", "roms"}).status, 2);
+    EXPECT_EQ(Info({"--audit", "--json", "--dat", "x.dat", "roms"}).status, 2);
 }
 
 } // namespace
