@@ -45,7 +45,6 @@ TEST(CopierFormats, HeadersAreKnownByTheirSignaturesAndTheAnalysisTests) {
         {"Game Doctor, 1024 bytes", gameDoctorLong, CopierFormat::GameDoctorSf3},
         // Its bytes 2, 6 and 7 are zero as a Pro Fighter header's are.
         {"Super UFO of a HiROM game", SuperUfoHeader(4, true), CopierFormat::SuperUfo},
-        {"Super UFO of a LoROM game", SuperUfoHeader(8, false), CopierFormat::SuperUfo},
         {"neither signature nor zeros", UnknownCopierHeader(), CopierFormat::Unknown},
         {"1024 zero bytes: no Pro Fighter writes that many", Bytes(1024), CopierFormat::Unknown},
         {"too short for any test", Bytes(5), CopierFormat::Unknown},
@@ -67,7 +66,7 @@ TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
                 << "at " << offset;
         }
     }
-    for (const std::size_t size : {std::size_t{0}, 32 * kKiB, 96 * kKiB, 64 * kKiB + 1}) {
+    for (const std::size_t size : {std::size_t{0}, 96 * kKiB, 64 * kKiB + 1}) {
         EXPECT_THROW(Interleave(Bytes(size)), ERangeError) << size;
         EXPECT_THROW(Deinterleave(Bytes(size)), ERangeError) << size;
     }
@@ -81,16 +80,16 @@ Json DetailsOf(const Bytes& image) {
 }
 
 TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
-    const Bytes paddedFF = kLo512 + Bytes(100000, 0xFF); // 1696 bytes over 32 KiB, yet no header
+    const Bytes swcOdd = kLo512 + MakeRomData(8192, 5); // the analysis' 512 bytes find it
     const struct {
         const char* name;
         Bytes image;
         const char* format; // of the copier header, if there is one
         std::size_t headerSize;
-        Bytes cartridgeData;             // the data in the cartridge's order
-        const char* diagnosis = nullptr; // besides "matches"
+        Bytes cartridgeData; // the data in the cartridge's order
     } cases[] = {
-        {"Super Wild Card", SuperWildCardHeader(64, 0) + kLo512, "Super Wild Card", 512, kLo512},
+        {"Super Wild Card, 8 KiB more than declared", SuperWildCardHeader(64, 0) + swcOdd,
+         "Super Wild Card", 512, swcOdd},
         {"Super UFO, which the analysis takes for a Pro Fighter", SuperUfoHeader(4, true) + kHi512,
          "Super UFO", 512, kHi512},
         {"1024 bytes, which the analysis does not see", Bytes(1024, 0) + kLo512, "unknown", 1024,
@@ -98,8 +97,6 @@ TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
         {"interleaved, 24 Mbit mirrored", InterleavedCopy(kHi1536), nullptr, 0, kHi1536},
         {"interleaved behind 1024 bytes", Bytes(1024, 0x55) + InterleavedCopy(kHi512), "unknown",
          1024, kHi512},
-        {"overdumped", kLo512 + kLo512, nullptr, 0, kLo512 + kLo512, "overdump"},
-        {"padded with 0xFF", paddedFF, nullptr, 0, paddedFF, "padded"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -112,7 +109,6 @@ TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
         const auto stored = std::span(c.image).subspan(c.headerSize);
         const bool interleaved = !std::ranges::equal(stored, c.cartridgeData);
         EXPECT_EQ(details["Interleaved"], interleaved);
-        EXPECT_EQ(details["Data"]["Offset"], c.headerSize);
         EXPECT_EQ(details["Data"]["SHA1"], testing::DigestsOf(stored).sha1);
         if (interleaved) {
             const Digests expected = testing::DigestsOf(c.cartridgeData);
@@ -125,22 +121,8 @@ TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
         }
         const bool hiRom = c.cartridgeData == kHi512 || c.cartridgeData == kHi1536;
         EXPECT_EQ(details["Cartridge"]["HeaderAddress"], hiRom ? 0xFFC0 : 0x7FC0);
-        EXPECT_EQ(details["Opinion"]["Map"], hiRom ? "HiROM" : "LoROM");
-        std::vector<std::string> diagnosis = {"matches"};
-        if (c.diagnosis)
-            diagnosis.emplace_back(c.diagnosis);
-        EXPECT_EQ(details["Checksum"]["Diagnosis"], diagnosis);
+        EXPECT_EQ(details["Checksum"]["Diagnosis"], Json::array({"matches"}));
     }
-}
-
-TEST(CopierDetails, OddSizesWithoutAHeaderAfterThemKeepTheAnalysisOffset) {
-    // Random bytes, and a game whose header the analysis' 512 bytes already find.
-    EXPECT_EQ(DetailsOf(MakeRomData(5 * 8192 + 100, 3))["Copier"], nullptr);
-    const Json swc = DetailsOf(SuperWildCardHeader(64, 0) + kLo512 + MakeRomData(8192, 5));
-    EXPECT_EQ(swc["Copier"], (Json{{"Format", "Super Wild Card"}, {"HeaderSize", 512}}));
-    // Interleaved data is never taken for a LoROM game beside it, nor the other way round.
-    EXPECT_EQ(DetailsOf(kLo512)["Interleaved"], false);
-    EXPECT_EQ(DetailsOf(kHi512)["Interleaved"], false);
 }
 
 TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
@@ -204,69 +186,35 @@ TEST(CopierFix, EachStepGivesTheBytesExpected) {
     }
 }
 
-TEST(CopierFix, InterleavingThenDeinterleavingGivesTheFileBack) {
-    for (const Bytes& image :
-         {kHi512, SuperWildCardHeader(192, 0x30) + kHi1536, Bytes(1024, 0x55) + kHi512}) {
-        SCOPED_TRACE(image.size());
-        const testing::FixedFile interleaved = FixOneFile(image, {"--interleave"}, true);
-        ASSERT_EQ(interleaved.run.status, 0) << interleaved.run.err;
-        EXPECT_NE(interleaved.left, image);
-        EXPECT_EQ(DetailsOf(interleaved.left)["Interleaved"], true);
-        const testing::FixedFile back = FixOneFile(interleaved.left, {"--deinterleave"}, true);
-        EXPECT_EQ(back.run.status, 0) << back.run.err;
-        EXPECT_EQ(back.left, image);
-    }
-}
-
-TEST(CopierFix, RefusalsSayWhyExitWith1AndLeaveTheFile) {
+TEST(CopierFix, RefusalsExitWith1AndLeaveTheFile) {
     // A HiROM header with no checksum, vector or code: too weak to be found interleaved.
     Bytes weak = MakeRomData(256 * kKiB, 47);
     WriteInternalHeader(weak, kHiRomArea, {.title = "WEAK", .makeup = 0x21});
     const Bytes interleaved = InterleavedCopy(kHi512);
-    const struct {
-        Bytes image;
-        const char* option;
-        std::string err; // after "quillet-fix: FILE: "
-    } cases[] = {
-        {kLo512, "--trim",
-         "nothing to trim: the data (512 KiB) is no larger than its internal header declares\n"},
-        {kLo512 + MakeRomData(64 * kKiB, 9), "--trim",
-         "the 64 KiB beyond the 512 KiB its internal header declares neither repeat earlier data "
-         "nor are padding: they may belong to the game\n"},
-        {kLo512, "--interleave",
-         "the internal header is at 0x007FC0 (LoROM), not at 0x00FFC0 (HiROM): only HiROM data "
-         "is interleaved\n"},
-        {kHi512 + MakeRomData(32 * kKiB, 2), "--interleave",
-         "557056 bytes of data, not a whole number of 64 KiB banks: only HiROM data in whole "
-         "banks is interleaved\n"},
-        {weak, "--interleave",
-         "interleaved, the data would not be recognised as such: its HiROM header does not look "
-         "enough like one\n"},
-        {kHi512, "--deinterleave",
-         "not interleaved: no internal header is found with the halves of each 64 KiB bank "
-         "swapped, more than one is as the data is\n"},
-        {MakeRomData(40000, 1), "--deinterleave",
-         "40000 bytes of data, not a whole number of 64 KiB banks"},
-        {interleaved, "--interleave",
-         "the data is interleaved: its internal header is found only with the halves of each 64 "
-         "KiB bank swapped back; give --deinterleave as well\n"},
-        {interleaved, "--checksum", "the data is interleaved"},
-        {kHi512, "--strip-header", "no copier header to remove: "},
+    const std::pair<Bytes, const char*> cases[] = {
+        {kLo512 + MakeRomData(64 * kKiB, 9), "--trim"},       // may be the game's: kept
+        {kLo512, "--trim"},                                   // nothing to trim
+        {kLo512, "--interleave"},                             // LoROM
+        {kHi512 + MakeRomData(32 * kKiB, 2), "--interleave"}, // not whole banks
+        {weak, "--interleave"},                               // would not be recognised
+        {interleaved, "--interleave"},                        // interleaved already
+        {kHi512, "--deinterleave"},                           // not interleaved
+        {interleaved, "--checksum"},                          // would go to the wrong place
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.err);
-        const testing::FixedFile fixed = FixOneFile(c.image, {c.option}, true);
-        EXPECT_EQ(fixed.run.status, 1);
-        EXPECT_TRUE(fixed.run.err.starts_with("quillet-fix: " + fixed.in + ": " + c.err))
-            << fixed.run.err;
+    for (const auto& [image, option] : cases) {
+        const testing::FixedFile fixed = FixOneFile(image, {option}, true);
+        EXPECT_EQ(fixed.run.status, 1) << option << " " << fixed.run.err;
+        EXPECT_TRUE(fixed.run.err.starts_with("quillet-fix: " + fixed.in + ": ")) << fixed.run.err;
         EXPECT_EQ(fixed.run.out, "");
-        EXPECT_EQ(fixed.left, c.image);
+        EXPECT_EQ(fixed.left, image);
+        if (&image == &cases[0].first) {
+            EXPECT_EQ(fixed.run.err,
+                      "quillet-fix: " + fixed.in +
+                          ": the 64 KiB beyond the 512 KiB its internal header declares neither "
+                          "repeat earlier data nor are padding: they may belong to the game\n");
+        }
     }
-    const testing::ToolRun both = testing::Fix({"--interleave", "--deinterleave", "a.sfc"});
-    EXPECT_EQ(both.status, 2);
-    EXPECT_TRUE(
-        both.err.starts_with("quillet-fix: --interleave and --deinterleave exclude each other\n"))
-        << both.err;
+    EXPECT_EQ(testing::Fix({"--interleave", "--deinterleave", "a.sfc"}).status, 2);
 }
 
 } // namespace
