@@ -99,8 +99,8 @@ TEST(CommandLineTable, HelpAndParserComeFromTheOneTable) {
         {{"-h", "--all"}, kExitSuccess, HelpText(Sample()), ""},
         {{"--version"}, kExitSuccess, std::string("sample ") + kProgramVersion + "\n", ""},
         {{"--file="}, kExitUsage, "", "sample: --file= needs a value\nTry 'sample --help'.\n"},
-        {{"--all=1"}, kExitUsage, "", "sample: unknown option --all=1\nTry 'sample --help'.\n"},
-        // Only a one-letter option takes a value joined without '='.
+        // A switch takes no value; only a one-letter option takes one joined without '='.
+        {{"--all=1"}, kExitUsage, "", "sample: unknown option --all=1\n"},
         {{"--long-namex"}, kExitUsage, "", "sample: unknown option --long-namex\n"},
     };
     for (const auto& end : ends) {
