@@ -10,10 +10,8 @@ namespace {
 TEST(Settings, ModifierEntriesMapFlagByFlagBothWaysAndIgnoreOtherBits) {
     for (int number = 0; number < 16; ++number)
         EXPECT_EQ(ModifiersToInt(IntToModifiers(number)), number) << number;
-    EXPECT_EQ(IntToModifiers(8), kHotKeyExtended);
-    EXPECT_EQ(IntToModifiers(2 | 8), kHotKeyControl | kHotKeyExtended);
-    EXPECT_EQ(IntToModifiers(0xF0 | 1), kHotKeyShift);
-    EXPECT_EQ(ModifiersToInt(kHotKeyAlt), 4);
+    EXPECT_EQ(IntToModifiers(4 | 8), kHotKeyAlt | kHotKeyExtended);
+    EXPECT_EQ(IntToModifiers(0xF0 | 2 | 1), kHotKeyControl | kHotKeyShift);
 }
 
 TEST(Settings, ShortcutNumbersKeepKeyShiftCtrlAndAltButNeverTheExtendedFlag) {
@@ -24,7 +22,6 @@ TEST(Settings, ShortcutNumbersKeepKeyShiftCtrlAndAltButNeverTheExtendedFlag) {
         {{'A', kHotKeyControl}, 16449},
         {{0x26, kHotKeyControl | kHotKeyExtended}, 16422}, // Ctrl+Up: its entry says 10
         {{0x26, kHotKeyShift | kHotKeyControl | kHotKeyAlt | kHotKeyExtended}, 0xE026},
-        {{13, 0}, 13},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ShortcutNumber(c.binding), c.number);
@@ -33,7 +30,7 @@ TEST(Settings, ShortcutNumbersKeepKeyShiftCtrlAndAltButNeverTheExtendedFlag) {
         EXPECT_EQ(back.modifiers, c.binding.modifiers & ~kHotKeyExtended) << c.number;
     }
     EXPECT_EQ(FromShortcutNumber(65535), (HotKeyBinding{0xFF, 0x07}));
-    for (const std::int64_t bad : {-5LL, 65536LL, 70000LL})
+    for (const std::int64_t bad : {-5LL, 65536LL})
         EXPECT_THROW(FromShortcutNumber(bad), ERangeError) << bad;
 }
 
