@@ -1,16 +1,15 @@
 #include "rom/CopierFormats.h"
+#include "rom/ImageRepair.h"
 
 #include "tests/support/GameImages.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 namespace quillet {
 namespace {
 
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
-using Json = nlohmann::json;
 using testing::FixOneFile;
 
 constexpr std::size_t kKiB = 1024;
@@ -66,62 +65,17 @@ TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
     }
 }
 
-// The details as quillet-info --json --details gives them.
-Json DetailsOf(const Bytes& image) {
-    testing::TempFolder folder;
-    const std::string path = folder.Write("image.sfc", image);
-    return Json::parse(testing::Info({"--json", "--details", path}).out)["Details"];
-}
-
-TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
-    const struct {
-        const char* name;
-        Bytes image;
-        const char* format; // of the copier header, if there is one
-        std::size_t headerSize;
-        Bytes cartridgeData; // the data in the cartridge's order
-    } cases[] = {
-        {"Super UFO, which the analysis takes for a Pro Fighter", SuperUfoHeader(4, true) + kHi512,
-         "Super UFO", 512, kHi512},
-        {"1024 bytes, which the analysis does not see", Bytes(1024, 0) + kLo512, "unknown", 1024,
-         kLo512},
-        {"interleaved, 24 Mbit mirrored", InterleavedCopy(kHi1536), nullptr, 0, kHi1536},
-        {"interleaved behind 1024 bytes", Bytes(1024, 0x55) + InterleavedCopy(kHi512), "unknown",
-         1024, kHi512},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Json details = DetailsOf(c.image);
-        ASSERT_TRUE(details.is_object());
-        const Json copier =
-            c.format ? Json{{"Format", c.format}, {"HeaderSize", c.headerSize}} : Json();
-        EXPECT_EQ(details["Copier"], copier);
-        // The data's hashes are those of the bytes as they are.
-        const auto stored = std::span(c.image).subspan(c.headerSize);
-        const bool interleaved = !std::ranges::equal(stored, c.cartridgeData);
-        EXPECT_EQ(details["Interleaved"], interleaved);
-        EXPECT_EQ(details["Data"]["SHA1"], testing::DigestsOf(stored).sha1);
-        if (interleaved) {
-            const Digests expected = testing::DigestsOf(c.cartridgeData);
-            EXPECT_EQ(details["Deinterleaved"], (Json{{"CRC32", expected.crc32},
-                                                      {"MD5", expected.md5},
-                                                      {"SHA1", expected.sha1},
-                                                      {"SHA256", expected.sha256}}));
-        } else {
-            EXPECT_FALSE(details.contains("Deinterleaved"));
-        }
-        const bool hiRom = c.cartridgeData == kHi512 || c.cartridgeData == kHi1536;
-        EXPECT_EQ(details["Cartridge"]["HeaderAddress"], hiRom ? 0xFFC0 : 0x7FC0);
-        EXPECT_EQ(details["Checksum"]["Diagnosis"], Json::array({"matches"}));
-    }
-}
-
 TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
     const Bytes image = Bytes(1024, 0x55) + InterleavedCopy(kHi512);
     const ImageDetails whole = testing::ScanInChunks(image, 0, image.size());
+    // The data's hashes are those of the bytes as they are; the cartridge's order is hashed too.
     ASSERT_TRUE(whole.copier);
     EXPECT_EQ(whole.copier->size, 1024u);
     EXPECT_TRUE(whole.interleaved);
+    EXPECT_EQ(whole.data.digests, testing::DigestsOf(std::span(image).subspan(1024)));
+    EXPECT_EQ(whole.deinterleaved, testing::DigestsOf(kHi512));
+    ASSERT_TRUE(whole.cartridge);
+    EXPECT_EQ(whole.cartridge->address, 0xFFC0u);
     for (const std::size_t chunk : {std::size_t{1000}, std::size_t{65536 + 1024}, 3 * kKiB}) {
         SCOPED_TRACE(chunk);
         const ImageDetails details = testing::ScanInChunks(image, 0, chunk);
@@ -133,65 +87,74 @@ TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
     }
 }
 
+// The steps in memory; the tool's part, its words and the files, once each below.
 TEST(CopierFix, EachStepGivesTheBytesExpected) {
     const Bytes gameDoctor = GameDoctorHeader();
     const struct {
         Bytes image;
-        const char* option;
+        RepairRequest request;
         Bytes result;
-        std::string said; // how the first line after "in.sfc: " starts
     } cases[] = {
         // Behind a Game Doctor header, which stays; behind a Super Wild Card one.
-        {gameDoctor + InterleavedCopy(kHi512), "--deinterleave", gameDoctor + kHi512,
-         "de-interleaved the data: 8 banks of 64 KiB, each in the cartridge's order"},
-        {SuperWildCardHeader(64, 0x30) + kHi512, "--interleave",
-         SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512), "interleaved the data"},
-        {kLo512 + kLo512, "--trim", kLo512,
-         "cut the data from 1 MiB to 512 KiB, the size its header declares: the rest repeated "
-         "earlier data (an overdump)"},
+        {gameDoctor + InterleavedCopy(kHi512), {.deinterleave = true}, gameDoctor + kHi512},
+        {SuperWildCardHeader(64, 0x30) + kHi512,
+         {.interleave = true},
+         SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512)},
+        {kLo512 + kLo512, {.trim = true}, kLo512},
         // A Super Wild Card header counts the blocks again.
-        {SuperWildCardHeader(128, 0) + kLo512 + kLo512, "--trim",
-         SuperWildCardHeader(64, 0) + kLo512, "cut the data"},
-        {Bytes(1024, 0) + kLo512, "--strip-header", kLo512,
-         "removed the 1024-byte copier header (unknown)"},
+        {SuperWildCardHeader(128, 0) + kLo512 + kLo512,
+         {.trim = true},
+         SuperWildCardHeader(64, 0) + kLo512},
+        {Bytes(1024, 0) + kLo512, {.stripCopierHeader = true}, kLo512},
     };
-    for (const auto& c : cases) {
-        const testing::FixedFile fixed = FixOneFile(c.image, {c.option});
-        EXPECT_EQ(fixed.run.status, 0) << fixed.run.err;
-        EXPECT_TRUE(fixed.run.out.starts_with(fixed.in + ": " + c.said)) << fixed.run.out;
-        EXPECT_EQ(fixed.written, c.result) << c.said;
-        EXPECT_EQ(fixed.left, c.image);
-    }
+    for (const auto& c : cases)
+        EXPECT_TRUE(RepairImage(c.image, c.request).image == c.result) << &c - cases;
+
+    const testing::FixedFile fixed = FixOneFile(kLo512 + kLo512, {"--trim"});
+    EXPECT_TRUE(fixed.run.out.starts_with(fixed.in + ": cut the data from 1 MiB to 512 KiB, the "
+                                                     "size its header declares: the rest repeated "
+                                                     "earlier data (an overdump)\n"))
+        << fixed.run.out;
+    EXPECT_EQ(fixed.written, kLo512);
+    EXPECT_EQ(fixed.left, kLo512 + kLo512);
 }
 
-TEST(CopierFix, RefusalsExitWith1AndLeaveTheFile) {
+TEST(CopierFix, RefusalsSayWhyAndLeaveTheFile) {
     // A HiROM header with no checksum, vector or code: too weak to be found interleaved.
     Bytes weak = MakeRomData(256 * kKiB, 47);
     WriteInternalHeader(weak, kHiRomArea, {.title = "WEAK", .makeup = 0x21});
     const Bytes interleaved = InterleavedCopy(kHi512);
-    const std::pair<Bytes, const char*> cases[] = {
-        {kLo512 + MakeRomData(64 * kKiB, 9), "--trim"},       // may be the game's: kept
-        {kLo512, "--trim"},                                   // nothing to trim
-        {kLo512, "--interleave"},                             // LoROM
-        {kHi512 + MakeRomData(32 * kKiB, 2), "--interleave"}, // not whole banks
-        {weak, "--interleave"},                               // would not be recognised
-        {interleaved, "--interleave"},                        // interleaved already
-        {kHi512, "--deinterleave"},                           // not interleaved
-        {interleaved, "--checksum"},                          // would go to the wrong place
+    using R = RepairRefusal;
+    const struct {
+        Bytes image;
+        RepairRequest request;
+        RepairRefusal reason;
+    } cases[] = {
+        {kLo512 + MakeRomData(64 * kKiB, 9), {.trim = true}, R::SurplusNeeded},
+        {kLo512, {.trim = true}, R::NothingToTrim},
+        {kLo512, {.interleave = true}, R::CannotInterleave}, // LoROM
+        {kHi512 + MakeRomData(32 * kKiB, 2), {.interleave = true}, R::CannotInterleave},
+        {weak, {.interleave = true}, R::CannotInterleave}, // would not be recognised
+        {interleaved, {.interleave = true}, R::Interleaved},
+        {kHi512, {.deinterleave = true}, R::NotInterleaved},
+        {interleaved, {.fillChecksum = true}, R::Interleaved},
     };
-    for (const auto& [image, option] : cases) {
-        const testing::FixedFile fixed = FixOneFile(image, {option}, true);
-        EXPECT_EQ(fixed.run.status, 1) << option << " " << fixed.run.err;
-        EXPECT_TRUE(fixed.run.err.starts_with("quillet-fix: " + fixed.in + ": ")) << fixed.run.err;
-        EXPECT_EQ(fixed.run.out, "");
-        EXPECT_EQ(fixed.left, image);
-        if (&image == &cases[0].first) {
-            EXPECT_EQ(fixed.run.err,
-                      "quillet-fix: " + fixed.in +
-                          ": the 64 KiB beyond the 512 KiB its internal header declares neither "
-                          "repeat earlier data nor are padding: they may belong to the game\n");
+    for (const auto& c : cases) {
+        try {
+            RepairImage(c.image, c.request);
+            ADD_FAILURE() << "repaired " << &c - cases;
+        } catch (const ERepairRefused& refusal) {
+            EXPECT_EQ(refusal.Reason(), c.reason) << refusal.Message();
         }
     }
+    // The one that keeps data that may be the game's, through the tool.
+    const testing::FixedFile kept = FixOneFile(cases[0].image, {"--trim"}, true);
+    EXPECT_EQ(kept.run.status, 1);
+    EXPECT_EQ(kept.run.err, "quillet-fix: " + kept.in +
+                                ": the 64 KiB beyond the 512 KiB its internal header declares "
+                                "neither repeat earlier data nor are padding: they may belong to "
+                                "the game\n");
+    EXPECT_EQ(kept.left, cases[0].image);
     EXPECT_EQ(testing::Fix({"--interleave", "--deinterleave", "a.sfc"}).status, 2);
 }
 
