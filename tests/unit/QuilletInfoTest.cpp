@@ -172,6 +172,7 @@ TEST(QuilletInfo, ReportsAndTheDetailsThatComeAfterThem) {
             groups.push_back(group.key());
         EXPECT_EQ(groups, (std::vector<std::string>{"Data", "File", "Cartridge", "Opinion",
                                                     "Checksum", "Copier", "Interleaved"}));
+        EXPECT_EQ(shown["Copier"], (Json{{"Format", "Super Wild Card"}, {"HeaderSize", 512}}));
     }
 }
 
