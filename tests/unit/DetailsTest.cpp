@@ -123,29 +123,6 @@ TEST(ImageScanner, TheSameDetailsWhateverTheChunks) {
     }
 }
 
-TEST(ImageScanner, SecondOpinionOnThePlaceOfTheHeader) {
-    // A homebrew header: no checksum, but the map byte, reset code, title and size fit LoROM;
-    // the analysis falls back on the size rule, which takes 24 megabits for HiROM.
-    Bytes homebrew = MakeRomData(3 * kMiB, 3);
-    WriteInternalHeader(homebrew, kLoRomArea, {.title = "MY GAME", .romSizeCode = 0x0C});
-    WriteResetVector(homebrew, kLoRomArea, 0x8123, 0x0123, 0x78);
-    Bytes exHiRom = MakeRomData(5 * kMiB, 6);
-    WriteInternalHeader(exHiRom, kExHiRomArea,
-                        {.title = "EX", .makeup = 0x35, .romSizeCode = 0x0D});
-    WriteResetVector(exHiRom, kExHiRomArea, 0x8000, 0x408000, 0x5C);
-    FixChecksum(exHiRom, kExHiRomArea);
-    for (const auto& [image, place, address, score] :
-         {std::tuple{homebrew, HeaderPlace::LoRom, 0x7FC0u, 8},
-          std::tuple{exHiRom, HeaderPlace::ExHiRom, 0x40FFC0u, kBestScore}}) {
-        const ImageDetails details = ScanInChunks(image, 0, 1 << 20, {.HiRom = true});
-        EXPECT_EQ(details.opinion.place, place);
-        ASSERT_TRUE(details.cartridge);
-        EXPECT_EQ(details.cartridge->address, address);
-        EXPECT_EQ(*std::ranges::max_element(details.opinion.scores), score);
-        EXPECT_EQ(details.opinion.agreesWithAnalysis, place != HeaderPlace::LoRom);
-    }
-}
-
 TEST(ImageScanner, ChecksumDiagnosis) {
     const Bytes game = Game(512 * kKiB, 0x09); // 4 megabits
     const auto with = [&](const Bytes& tail) {
