@@ -140,17 +140,6 @@ TEST(ConsoleOutput, TextLandsWhereATerminalPutsIt) {
     EXPECT_THROW(full.crt.WriteBuffer(std::vector<char>(65536, 'a')), ERangeError);
 }
 
-TEST(ConsoleScroll, MovesTheWholeGridHiddenRowsIncluded) {
-    Console console(10, 6);
-    console.crt.Write("ab\rcd\ref\rgh\rij\rkl");
-    console.crt.SetRows(3);
-    console.crt.Write("\n");
-    EXPECT_EQ(console.crt.CursorY(), 3);
-    EXPECT_EQ(console.Rows(6, 2), "cd|ef|  |ij|kl|  |");
-    // The grid is kept column by column: row 25 takes row 1 of the next column.
-    EXPECT_EQ(console.crt.Cell(1, 25).Ch, 'b');
-}
-
 TEST(ConsoleScroll, BurstsRepaintOnceOrWhenMoreThanTheLimitAreFolded) {
     // The limit is 3 * (Rows div 4).
     for (const auto& [rows, limit] : {std::pair{2, 0}, {4, 3}, {7, 3}, {8, 6}, {25, 18}}) {
