@@ -173,14 +173,5 @@ TEST(Archive, CorruptArchivesAreFindingsWithLibarchivesReason) {
                                                  missing + ": "));
 }
 
-// The formats' names in any case are what the folder walks of quillet-info try.
-TEST(Archive, FormatsAndImagesAreKnownByExtensionInAnyCase) {
-    EXPECT_EQ(ArchiveFormatOf("a.tgz"), std::nullopt);
-    for (const char* name : {"A.SMC", "b/c.078", "x.Fig"})
-        EXPECT_TRUE(IsImageName(name)) << name;
-    for (const char* name : {"a.txt", "sfc", "a.sfc/readme", "a.sfc.bak"})
-        EXPECT_FALSE(IsImageName(name)) << name;
-}
-
 } // namespace
 } // namespace quillet
