@@ -32,7 +32,6 @@ Bytes Changed(Bytes rom) {
 TEST(PatchFix, CommandLine) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--patch", "", "a.sfc"},
-          std::vector<std::string>{"--format", "ips", "--checksum", "a.sfc"},
           std::vector<std::string>{"--make-patch", "a.sfc", "b.sfc"},
           std::vector<std::string>{"--make-patch", "a.sfc", "--checksum", "-o", "p", "b.sfc"}}) {
         const ToolRun run = Fix(arguments);
