@@ -104,10 +104,6 @@ TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileAndFailuresGoOn) {
     EXPECT_EQ(std::next(third.begin()).key(), "Name");
     EXPECT_EQ(Line(run.out, 3), (Json{{"File", huge}, {"Error", "Integer overflow"}}));
 
-    const ToolRun text = Info({"--trace", huge});
-    EXPECT_EQ(text.status, 1);
-    EXPECT_TRUE(
-        Has(text.out, "Error:         Integer overflow\nTrace:         Complement LoROM: "));
     // A wrong command line reads no file.
     EXPECT_EQ(Info({}).status, 2);
     EXPECT_EQ(Info({"--colour", huge}).status, 2);
