@@ -148,7 +148,6 @@ TEST(Patch, BpsThatGoesOutOfBoundsOrDoesNotCheckIsRefused) {
              {bps({0xA0}), "writes past the end of its target"},
              {bps({0xC0}, 0x98), "reads past the end of its source"},
              {bps({0x8E, 0xC2}), "copies from outside its source"},
-             {bps({0x8E, 0x83}), "copies from outside its source"},
              {bps({0x81, 0x77}), "it makes 1 of the 8 bytes"},
              {bps({0x9D, 0x76, 0x76, 0x76, 0x76, 0x76, 0x76, 0x76, 0x76}), "made a result whose"},
              {damaged, "is damaged or truncated: its CRC32 is"},
