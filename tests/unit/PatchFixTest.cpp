@@ -57,17 +57,7 @@ TEST(PatchFix, MadeThenAppliedToHeaderedFiles) {
                            ": note: the patch leaves out the copier headers, as today's "
                            "patches do\n");
 
-    // A dry run says what it would do and writes nothing.
-    const std::vector<std::string> before = Names(folder.Path());
-    run = Fix({"--dry-run", "--patch", bps, "--in-place", game});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out.starts_with(game +
-                                    ": would apply the BPS patch to the data without the "
-                                    "copier header: its source CRC32, " +
-                                    CrcText(Crc32Of(data))))
-        << run.out;
-    EXPECT_EQ(Names(folder.Path()), before);
-
+    // How a dry run says what it would do is the repair tests'.
     const std::string out = (folder.Path() / "out.smc").string();
     run = Fix({"--patch", bps, "--checksum", game, "-o", out});
     ASSERT_EQ(run.status, 0) << run.err;
