@@ -104,9 +104,7 @@ TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileAndFailuresGoOn) {
     EXPECT_EQ(std::next(third.begin()).key(), "Name");
     EXPECT_EQ(Line(run.out, 3), (Json{{"File", huge}, {"Error", "Integer overflow"}}));
 
-    // A wrong command line reads no file.
-    EXPECT_EQ(Info({}).status, 2);
-    EXPECT_EQ(Info({"--colour", huge}).status, 2);
+    EXPECT_EQ(Info({}).status, 2); // no file given
 }
 
 // The reports of a folder come in name order, each with the record the one before left, and
@@ -156,8 +154,6 @@ TEST(QuilletInfo, ReportsAndTheDetailsThatComeAfterThem) {
                                        "ready.\nErrors Found:  (None)\nVerified:      computed "
                                        "checksum 0x"));
             EXPECT_TRUE(Has(before[0], ", matches the header\nTrace:         Super Wild Card"));
-            EXPECT_TRUE(Has(before[6], "Status:        3 - Image loaded, but fatal errors in ROM "
-                                       "may prevent execution.\nErrors Found:  Cannot open file "));
             continue;
         }
         EXPECT_EQ(Json::parse(before[0])["ChecksumMatches"], true);
@@ -236,21 +232,15 @@ TEST(QuilletInfo, NamesAndTitlesOfAnyBytesReachTheTerminalSafely) {
 #endif
     const auto printable = [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); };
 
-    for (const std::vector<std::string>& options :
-         {std::vector<std::string>{"--json", "--trace", "--verify"},
-          {"--json", "--details", "--dat", dat}}) {
-        std::vector<std::string> arguments = options;
-        arguments.push_back(Utf8FromPath(roms));
-        arguments.push_back((folder.Path() / "missing.sfc").string());
-        const ToolRun run = Info(arguments);
-        EXPECT_TRUE(std::ranges::all_of(run.out, printable));
-        const std::vector<std::string> lines = Reports(run.out);
-        EXPECT_EQ(lines.size(), 5u); // four images and the missing file
-        for (const std::string& line : lines) {
-            Json object;
-            ASSERT_NO_THROW(object = Json::parse(line)) << line;
-            EXPECT_TRUE(object.is_object() && object["File"].is_string()) << line;
-        }
+    const ToolRun run = Info({"--json", "--trace", "--verify", "--details", "--dat", dat,
+                              Utf8FromPath(roms), (folder.Path() / "missing.sfc").string()});
+    EXPECT_TRUE(std::ranges::all_of(run.out, printable));
+    const std::vector<std::string> lines = Reports(run.out);
+    EXPECT_EQ(lines.size(), 5u); // four images and the missing file
+    for (const std::string& line : lines) {
+        Json object;
+        ASSERT_NO_THROW(object = Json::parse(line)) << line;
+        EXPECT_TRUE(object.is_object() && object["File"].is_string()) << line;
     }
     // Each byte of the title as the code point of the same number.
     EXPECT_EQ(Line(Info({"--json", odd}).out)["Name"].get<std::string>().substr(0, 8),
@@ -268,10 +258,9 @@ TEST(QuilletInfo, NamesAndTitlesOfAnyBytesReachTheTerminalSafely) {
         << text.out;
     EXPECT_EQ(
         std::ranges::count_if(text.out, [](char c) { return c >= 0 && c < 0x20 && c != '\n'; }), 0);
-    EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2"),
-              "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2");
     // Letters of every script stay as they are, whatever their length in bytes.
-    EXPECT_EQ(TerminalText("ロム/Pokémon Ñ テスト 𝄞.sfc"), "ロム/Pokémon Ñ テスト 𝄞.sfc");
+    EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2 Ñ テスト 𝄞"),
+              "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2 Ñ テスト 𝄞");
 }
 
 TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
