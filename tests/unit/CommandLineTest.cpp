@@ -121,29 +121,22 @@ std::set<std::string> PageOptions(const std::string& path) {
     EXPECT_TRUE(page) << "cannot read " << path;
     std::set<std::string> entries;
     bool inOptions = false;
-    bool tag = false;
-    for (std::string line; std::getline(page, line);) {
-        if (line.starts_with(".SH")) {
+    for (std::string line, previous; std::getline(page, line); previous = line) {
+        if (line.starts_with(".SH"))
             inOptions = line == ".SH OPTIONS";
-        } else if (inOptions && line.starts_with(".TP")) {
-            tag = true;
-        } else if (std::exchange(tag, false)) {
-            std::string plain;
-            for (std::size_t i = 0; i < line.size(); ++i) {
-                if (line.compare(i, 2, "\\-") == 0)
-                    plain += line[++i];
-                else
-                    plain += line[i] == '"' || line[i] == ',' ? ' ' : line[i];
-            }
-            std::istringstream words(plain);
-            std::string macro; // .B, .BI
-            words >> macro;
-            std::string entry;
-            for (std::string word; words >> word;)
-                entry += (entry.empty() ? "" : " ") + word;
-            if (entry != "--") // which ends the options
-                entries.insert(entry);
-        }
+        if (!inOptions || previous != ".TP")
+            continue;
+        std::string plain; // without the font macro, "\-" as "-", quotes and commas as blanks
+        for (std::size_t i = line.find(' ') + 1; i > 0 && i < line.size(); ++i)
+            plain += line.compare(i, 2, "\\-") == 0     ? line[++i]
+                     : line[i] == '"' || line[i] == ',' ? ' '
+                                                        : line[i];
+        std::istringstream words(plain);
+        std::string entry;
+        for (std::string word; words >> word;)
+            entry += (entry.empty() ? "" : " ") + word;
+        if (entry != "--") // which ends the options
+            entries.insert(entry);
     }
     return entries;
 }
