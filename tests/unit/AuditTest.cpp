@@ -81,10 +81,5 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
     }
 }
 
-TEST(Audit, NeedsDatFilesAndTakesNoPerFileOptions) {
-    EXPECT_EQ(Info({"--audit", "roms"}).status, 2);
-    EXPECT_EQ(Info({"--audit", "--json", "--dat", "x.dat", "roms"}).status, 2);
-}
-
 } // namespace
 } // namespace quillet

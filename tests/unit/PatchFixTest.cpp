@@ -29,17 +29,6 @@ Bytes Changed(Bytes rom) {
     return rom;
 }
 
-TEST(PatchFix, CommandLine) {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--patch", "", "a.sfc"},
-          std::vector<std::string>{"--make-patch", "a.sfc", "b.sfc"},
-          std::vector<std::string>{"--make-patch", "a.sfc", "--checksum", "-o", "p", "b.sfc"}}) {
-        const ToolRun run = Fix(arguments);
-        EXPECT_EQ(run.status, 2) << arguments[0];
-        EXPECT_TRUE(run.err.starts_with("quillet-fix: --")) << run.err;
-    }
-}
-
 // --make-patch leaves the copier headers out, and --patch puts them back; the checksum is set
 // after the patch.
 TEST(PatchFix, MadeThenAppliedToHeaderedFiles) {
