@@ -107,6 +107,7 @@ TEST(ArchiveInfo, FoldersOfArchivesAndFilesReportEachFailureAndGoOn) {
         EXPECT_EQ(lines[4]["File"], base + "c.sfc");
         EXPECT_EQ(lines[4]["Status"], 1);
         EXPECT_EQ(lines[5]["File"], base + "d.sfc.Gz#d.sfc");
+        EXPECT_EQ(lines[5]["Status"], 1);
     }
 }
 
