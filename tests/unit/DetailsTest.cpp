@@ -70,23 +70,6 @@ TEST(CartridgeHeader, MapModesChipsAndMemoryOfEachFamily) {
     }
 }
 
-TEST(CartridgeHeader, ExtendedHeaderOnlyWithLicensee0x33AndRegionsPastTheOldTable) {
-    Bytes rom(0x8000);
-    WriteInternalHeader(rom, kLoRomArea, {.licensee = 0x33});
-    WriteExtendedHeader(rom, kLoRomArea,
-                        {.makerCode = "8P", .gameCode = "AXYJ", .expansionRamCode = 3});
-    const auto window = std::span(rom).subspan<kLoRomArea - 0x10, kHeaderWindowSize>();
-    const CartridgeHeader extended = DecodeCartridgeHeader(window, kLoRomArea);
-    EXPECT_EQ(extended.makerCode, "8P");
-    EXPECT_EQ(extended.gameCode, "AXYJ");
-    EXPECT_EQ(extended.expansionRamKbits, 64u);
-    rom[kLoRomArea + 0x1A] = 0x01;
-    const CartridgeHeader old = DecodeCartridgeHeader(window, kLoRomArea);
-    EXPECT_FALSE(old.makerCode || old.gameCode || old.expansionRamKbits);
-
-    EXPECT_EQ(RegionName(0x15), "Unknown (ID:0x15)");
-}
-
 // A 2 MiB game dumped five times over: past 8 MiB the look-back buffer wraps. Whatever the
 // chunks, the hashes are those of the whole file and of the data after the copier header, and
 // the checksum is the one the verification computes, the odd tail mirrored.
