@@ -101,19 +101,6 @@ TEST(CopierHeader, FormatMemoryMapAndVerdictOfEachKindOfImage) {
     }
 }
 
-TEST(MemoryMap, TraceShowsTheCopierFindingsBothAreasAndTheName) {
-    Bytes rom = MakeRomData(2 * kMbit, 1);
-    WriteInternalHeader(rom, kLoRomArea, {.title = "T", .complement = 0x1234, .checksum = 0xEDCB});
-    WriteInternalHeader(rom, kHiRomArea, {.complement = 10, .checksum = 20});
-    StringSink swc;
-    Analyse(Concatenate(SuperWildCardHeader(0x0102, 0xA0), rom), &swc);
-    EXPECT_EQ(swc.Text(), "Super Wild Card (SWC)\n"
-                          "Mode 0, SRAM Mapping Mode 21 (HiROM), DRAM Mapping Mode 20.\n"
-                          "Complement LoROM: 4660\n  Checksum LoROM: 60875  Sum = 65535\n"
-                          "Complement HiROM: 10\n  Checksum HiROM: 20  Sum = 30\n"
-                          "Name:T                    \n");
-}
-
 TEST(Decoding, SizeCodesWrapAsThe32BitShiftDoes) {
     const SNESImageInfo info =
         Analyse(Rom(kMbit, true, false, {.romSizeCode = 6, .sramSizeCode = 29, .version = 255}));
