@@ -170,22 +170,6 @@ TEST(ConsoleScroll, BurstsRepaintOnceOrWhenMoreThanTheLimitAreFolded) {
     EXPECT_EQ(console.window.calls, (Calls{"invalidate 0,0,70,70", "update"} + Span(1, 1, 2)));
 }
 
-TEST(ConsoleSize, OutOfRangeValuesAreDroppedAndTheCursorFollows) {
-    Console console(80, 15);
-    console.crt.Write(std::string(49, ' ') + "X" + std::string(9, '\n'));
-    for (const std::int32_t value : {1, 133, INT_MIN})
-        console.crt.SetColumns(value);
-    for (const std::int32_t value : {1, 26})
-        console.crt.SetRows(value);
-    EXPECT_EQ(std::pair(console.window.width, console.window.height), std::pair(80 * 7, 15 * 14));
-    console.crt.SetColumns(2);
-    console.crt.SetRows(2);
-    EXPECT_EQ(std::pair(console.window.width, console.window.height), std::pair(2 * 7, 2 * 14));
-    EXPECT_EQ(std::pair(console.crt.CursorX(), console.crt.CursorY()), std::pair(2, 2));
-    console.crt.SetColumns(132);
-    EXPECT_EQ(console.crt.Cell(50, 1).Ch, 'X');
-}
-
 TEST(ConsoleWindow, WithoutOneOnlyTheGridChangesAndAnyClipPaintsOnlyTheGrid) {
     Console console;
     console.window.window = false;
