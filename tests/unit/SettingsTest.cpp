@@ -7,13 +7,6 @@
 namespace quillet::app {
 namespace {
 
-TEST(Settings, ModifierEntriesMapFlagByFlagBothWaysAndIgnoreOtherBits) {
-    for (int number = 0; number < 16; ++number)
-        EXPECT_EQ(ModifiersToInt(IntToModifiers(number)), number) << number;
-    EXPECT_EQ(IntToModifiers(4 | 8), kHotKeyAlt | kHotKeyExtended);
-    EXPECT_EQ(IntToModifiers(0xF0 | 2 | 1), kHotKeyControl | kHotKeyShift);
-}
-
 TEST(Settings, ShortcutNumbersKeepKeyShiftCtrlAndAltButNeverTheExtendedFlag) {
     const struct {
         HotKeyBinding binding;
