@@ -98,8 +98,6 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
     } cases[] = {// An empty write repaints the cell under the cursor.
                  {CRLF, "ab", "", Span(1, 3, 3), 3, 1},
                  {CRLF, "", "ab\r", Span(1, 1, 3) + Span(1, 1, 1) + Span(2, 1, 1), 1, 2},
-                 // LF keeps the column and the span.
-                 {CRLF, "", "ab\n", Span(1, 1, 3) + Span(2, 1, 3), 3, 2},
                  {CR, "", "0123456789", Span(1, 1, 11) + Span(1, 1, 1) + Span(2, 1, 1), 1, 2},
                  // Bell, then codes that do nothing.
                  {CRLF, "", "\a\t\x1b\x01\x1f\v\a", Calls{"beep", "beep"} + Span(1, 1, 1), 1, 1},

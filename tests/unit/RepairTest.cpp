@@ -82,8 +82,6 @@ TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) 
         {"LoROM, the least a header fits in", {.dataBytes = 32 * kKiB}},
         {"LoROM, 12 Mbit", {.dataBytes = 1536 * kKiB, .stalePair = true}},
         {"LoROM, SWC", {.dataBytes = 1 * kMiB, .copier = Copier::Swc}},
-        {"HiROM, FIG",
-         {.dataBytes = 2 * kMiB, .area = kHiRomArea, .makeup = 0x31, .copier = Copier::Fig}},
         // The header in a run counted twice, then four times. The analysis looks elsewhere.
         {"ExHiROM, 48 Mbit",
          {.dataBytes = 6 * kMiB, .area = kExHiRomArea, .makeup = 0x35, .stalePair = true}},

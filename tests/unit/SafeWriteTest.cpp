@@ -120,7 +120,6 @@ TEST(SafeWrite, AHeldFileChangedMeanwhileStaysAsTheOtherProgramLeftIt) {
         SCOPED_TRACE(&c - changes.data());
         folder.Write("game.sfc", kOld);
         std::unique_ptr<HeldFile> held = files.Hold(game);
-        EXPECT_EQ(held->LinkCount(), 1u);
         int looks = 0;
         files.busyRenames = c.busyRenames;
         files.beforeCheck = [&] {
