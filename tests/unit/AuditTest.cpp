@@ -15,11 +15,6 @@ namespace {
 using namespace testing;
 using Bytes = std::vector<std::uint8_t>;
 
-// A path as the system lists it, with its own separators.
-std::string Listed(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).make_preferred());
-}
-
 TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
     TempFolder folder;
     const Bytes a = GameImage(1), b = GameImage(2), c = GameImage(3);

@@ -5,6 +5,7 @@
 #include "tests/support/ArchiveMaker.h"
 #include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 namespace quillet {
 namespace {
 
+using testing::Listed;
 using testing::MessageOf;
 
 constexpr std::string_view kDat = R"dat(<?xml version="1.0"?>
@@ -195,11 +197,6 @@ TEST(Dat, MalformedDocumentsNameTheFileTheFormatTheLineAndWhatWasExpected) {
     dats.LoadDocument("empty.dat", "<datafile>\n</datafile>");
     EXPECT_EQ(dats.Roms().size(), 1u);
     EXPECT_EQ(dats.Sources().size(), 2u);
-}
-
-// A path as a folder's listing gives it: with the system's separators.
-std::string Listed(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).make_preferred());
 }
 
 TEST(Dat, FoldersAreReadWithTheirSubfoldersAndEachFileByItsContent) {

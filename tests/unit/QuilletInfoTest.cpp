@@ -19,28 +19,18 @@
 namespace quillet {
 namespace {
 
+using testing::Has;
 using testing::Info;
+using testing::Listed;
+using testing::Reports;
 using testing::ToolRun;
 
 using namespace samples;
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-// The reports in a tool's output: JSON lines, or blocks of text that end in a blank line.
-std::vector<std::string> Reports(const std::string& out, const std::string& end = "\n") {
-    std::vector<std::string> reports;
-    for (std::size_t at = 0, next; (next = out.find(end, at)) != std::string::npos;
-         at = next + end.size())
-        reports.push_back(out.substr(at, next - at));
-    return reports;
-}
-
 Json Line(const std::string& out, std::size_t index = 0) {
     return Json::parse(Reports(out).at(index));
-}
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 // The digests of the demo image's data, after its copier header.
@@ -59,11 +49,6 @@ std::vector<std::uint8_t> DemoDat(const std::string& name, bool sha256 = false,
                              "\"><rom name=\"d.sfc\" size=\"1048576\" " + hash + "\" " + more +
                              "/></game></datafile>";
     return {text.begin(), text.end()};
-}
-
-// A path as a folder's listing gives it: with the system's separators.
-std::string Listed(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).make_preferred());
 }
 
 // One record goes from file to file in name order, as the main window keeps one; a file that

@@ -10,10 +10,6 @@ namespace {
 using namespace testing;
 using Bytes = std::vector<std::uint8_t>;
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST(RenameFromDat, ImagesTakeTheirDatNamesAndEveryRefusalLeavesTheFileAsItWas) {
     TempFolder folder;
     const auto images = folder.Path() / "images";
