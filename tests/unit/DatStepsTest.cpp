@@ -122,19 +122,6 @@ TEST(DatSteps, TheToolsSayTheStepsAndWriteTheDatsFile) {
     EXPECT_TRUE(aside.written == kHiRom);
 }
 
-TEST(DatSteps, NamesAreComparedWithoutExtensionTagsCaseAndPunctuation) {
-    EXPECT_EQ(NameForComparison("set.zip#Tom & Jerry (Europe) [!] (Rev 1).SMC"), "tom jerry");
-    EXPECT_EQ(NameForComparison("Final_Fantasy-III.v1.1.sfc"), "final fantasy iii v1 1");
-
-    DatCollection dats;
-    dats.LoadDocument("games.dat", GameDat());
-    EXPECT_EQ(NearestByName(dats, "named-game (J) [h1].smc"), 2u);
-    EXPECT_EQ(NearestByName(dats, "Nmed Game.sfc"), 2u); // one edit in ten letters
-    EXPECT_EQ(NearestByName(dats, "Low Game 2.sfc"), 1u);
-    EXPECT_FALSE(NearestByName(dats, "Game.sfc"));
-    EXPECT_FALSE(NearestByName(dats, "Nmd Gm.sfc"));
-}
-
 TEST(DatSteps, DataThatMatchesNothingNamesTheNearestRomAndWhatDiffers) {
     // Another revision, with a byte changed after its checksum was made.
     Bytes changed = Game(kLoRomArea, 0x20, 57);

@@ -221,17 +221,5 @@ TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
     }
 }
 
-// A map the analysis reads otherwise after a repair is noted too: see the tool's repair test.
-TEST(RepairCopierHeader, NotesWhenTheOpinionDiffers) {
-    // Both places hold valid pairs: the analysis goes by the size, the opinion by the header.
-    Bytes both = Build({.dataBytes = 3 * kMiB, .stalePair = true});
-    MarkAreaValid(both, kHiRomArea, 0x4321);
-    const RepairResult added = RepairImage(both, kAdd);
-    EXPECT_EQ(added.added->modeByte, 0x3C);
-    ASSERT_EQ(added.notes.size(), 1u);
-    EXPECT_EQ(added.notes[0], "The mode bits follow the analysis, which reads the image as HiROM; "
-                              "the second opinion puts the header at 0x007FC0 (LoROM).");
-}
-
 } // namespace
 } // namespace quillet
