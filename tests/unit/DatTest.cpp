@@ -104,10 +104,6 @@ TEST(Dat, BothFormatsAreReadAndMatchedByTheStrongestHashEachRomHas) {
 }
 
 TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
-    // A ROM image: a copier header of zeros, then every byte value.
-    std::string image(512, '\0');
-    for (int value = 0; value < 256 * 64; ++value)
-        image += static_cast<char>(value ^ (value >> 8));
     const struct {
         std::string_view start;
         DatFormat format;
@@ -116,7 +112,6 @@ TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
         {std::string_view("\xFF\xFE<\0d\0", 6), DatFormat::LogiqxXml},
         {"\xEF\xBB\xBF\n\tclrmamepro\r\n(\n", DatFormat::Clrmamepro},
         {"clrmamepro", DatFormat::Unknown}, // cut off before the block opens
-        {image, DatFormat::Unknown},
         {"", DatFormat::Unknown},
     };
     for (const auto& c : cases) {

@@ -150,7 +150,6 @@ TEST(QuilletInfo, DatFilesAndFoldersNameTheGameAndOnesThatCannotBeReadStopTheRun
     fs::create_directory(folder.Path() / "dats");
     const std::string bad = Listed(
         folder.Write("dats/snes.xml", DemoDat("Demo (World) [b]", true, "status=\"baddump\"")));
-    folder.Write("dats/readme.txt", {'H', 'i', '\n'});
     const std::string dats = (folder.Path() / "dats").string();
 
     EXPECT_EQ(Line(Info({"--json", "--dat", good, other}).out)["Details"]["Dat"]["Match"], "none");
