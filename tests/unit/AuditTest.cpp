@@ -31,7 +31,6 @@ TEST(Audit, HaveBadDumpMissingUnknownAndDuplicateInTheSummaryAndBothReports) {
         "roms/more/alpha copy.smc", samples::Concatenate(samples::SuperWildCardHeader(0, 0), a)));
     const std::string beta = Listed(folder.Write("roms/beta.sfc", b));
     const std::string stray = Listed(folder.Write("roms/stray.bin", GameImage(4)));
-    folder.Write("roms/readme.txt", {'h', 'i'}); // not an image: not audited
     // Gamma in a zip, beside a member that is not an image.
     const std::string gamma =
         Listed(folder.Write(

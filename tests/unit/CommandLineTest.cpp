@@ -95,7 +95,7 @@ TEST(CommandLineTable, HelpAndParserComeFromTheOneTable) {
         {{"-h", "--all"}, kExitSuccess, HelpText(Sample()), ""},
         {{"--version"}, kExitSuccess, std::string("sample ") + kProgramVersion + "\n", ""},
         {{"--file="}, kExitUsage, "", "sample: --file= needs a value\nTry 'sample --help'.\n"},
-        // A switch takes no value; only a one-letter option takes one joined without '='.
+        // A switch takes no value; a long option takes one after '=' only.
         {{"--all=1"}, kExitUsage, "", "sample: unknown option --all=1\n"},
         {{"--long-namex"}, kExitUsage, "", "sample: unknown option --long-namex\n"},
     };

@@ -108,7 +108,6 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
                  {CRLF, "q\r", "abc\fde", Calls{"color", "fill 0,0,70,70"} + Span(1, 1, 3), 3, 1},
                  // On the last row: CR LF and LF scroll; CR alone does not.
                  {CRLF, "\n\n\n\n", "ab\r", kScrollQueued + Span(5, 1, 1), 1, 5},
-                 {CR, "\n\n\n\n", "ab\r", Span(5, 1, 3) + Span(5, 1, 1), 1, 5},
                  {CRLF, "\n\n\n\nab", "\n", kScrollQueued + Span(5, 3, 3), 3, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);

@@ -89,8 +89,6 @@ TEST(PatchFix, RefusalsExitWith1AndTouchNothing) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--patch", wrong, "--in-place", game},
           std::vector<std::string>{"--patch", mismatch, game, "-o", out},
-          std::vector<std::string>{"--patch", (folder.Path() / "missing.bps").string(),
-                                   "--in-place", game},
           // IPS cannot describe files over 16 MiB; a patch is not written over a file.
           std::vector<std::string>{"--make-patch", game, "--format", "ips", "-o", out, big},
           std::vector<std::string>{"--make-patch", game, "-o", wrong, game}}) {

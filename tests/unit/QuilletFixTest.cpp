@@ -90,7 +90,6 @@ TEST(QuilletFix, RefusalsSayWhyAndTouchNothing) {
 
     const std::pair<int, std::vector<std::string>> cases[] = {
         {2, {}},
-        {2, {"--checksum", "--output=b", a, z}},
         {1, {"--checksum", a, "-o", existing}},
         {1, {"--add-header", "swc", "--in-place", fig}},
     };

@@ -83,7 +83,6 @@ TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileAndFailuresGoOn) {
     EXPECT_EQ(third["SwcMode0"], true);
     EXPECT_EQ(third["Status"], 2);
     EXPECT_EQ(third["Errors"], "No header -- Raw Image\r\n");
-    EXPECT_EQ(third["Version"], 1.03);
     EXPECT_EQ(Line(run.out, 3), (Json{{"File", huge}, {"Error", "Integer overflow"}}));
 
     EXPECT_EQ(Info({}).status, 2); // no file given
@@ -104,7 +103,6 @@ TEST(QuilletInfo, ReportsAndTheDetailsThatComeAfterThem) {
     const ToolRun plain = Info({"--trace", "--verify", folder.Path().string(), missing});
     const ToolRun details =
         Info({"--trace", "--verify", "--details", folder.Path().string(), missing});
-    EXPECT_EQ(plain.status, 1);
     EXPECT_EQ(details.status, 1);
     const std::vector<std::string> before = Reports(plain.out, "\n\n");
     const std::vector<std::string> after = Reports(details.out, "\n\n");

@@ -172,7 +172,6 @@ TEST(RepairImage, RefusalsSayWhyAndChangeNothing) {
         {Build({.dataBytes = 64 * kKiB}), kStrip, R::NoCopierHeader},
         {Build({.dataBytes = 64 * kKiB, .copier = Copier::Fig}), kAdd, R::HasCopierHeader},
         {Bytes(40000, 0xEA), kAdd, R::NotWholeBlocks},
-        {Bytes{}, kAdd, R::NotWholeBlocks},
         // Data too short for a header, or no title nor map byte where one would go.
         {Bytes(600, 0xEA), kChecksum, R::NoInternalHeader},
         {MakeRomData(64 * kKiB, 4), kChecksum, R::NoInternalHeader},

@@ -76,7 +76,6 @@ TEST(CopierHeader, FormatMemoryMapAndVerdictOfEachKindOfImage) {
         {Swc(Rom(kMbit, false, true)), kFormatSwc, true, 1, ""},
         // A valid area beats the Pro Fighter hint, LoROM first; the hint decides when neither is.
         {Fig(Rom(kMbit, false, true), false), kFormatFig, true, 1, ""},
-        {Fig(Rom(2 * kMbit, true, true), true), kFormatFig, false, 1, ""},
         {Fig(Rom(4 * kMbit, false, false), true), kFormatFig, true, 1, ""},
         // 16 megabits plus a copier header is still LoROM; 24 is not.
         {Swc(Rom(2 * kMiB, true, true)), kFormatSwc, false, 2, kUndecided},
