@@ -82,7 +82,7 @@ private:
     std::size_t kept_;
 };
 
-TEST(Loader, AnImagePastTheBufferFillsItAndIsReadOnToItsEndForTheDetails) {
+TEST(Loader, AnImagePastTheBufferIsReadOnForTheDetailsAndAFailedReadEndsTheLoad) {
     const Bytes file = MakeRomData(5 * 1048576 + 3, 8);
     MemorySource source(file);
     const Loaded loaded = Load(source, 0);

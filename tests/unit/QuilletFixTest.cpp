@@ -41,7 +41,7 @@ Bytes Checksummed(const Bytes& image) {
 // Without its checksum the HiROM game reads as LoROM: the mode bits of the new header follow
 // the map it reads as once it has one. What the tool writes is what the repair in memory makes,
 // whose reading back is the repair tests' business.
-TEST(QuilletFix, RepairsAreSaidInTurnAndReadBackThroughQuilletInfo) {
+TEST(QuilletFix, RepairsAreSaidInTurnAndWrittenAsTheRepairInMemoryMakesThem) {
     TempFolder folder;
     const Bytes image = Concatenate(UnknownCopierHeader(), Homebrew(512 * 1024, kHiRomArea, 0x21));
     const std::string in = folder.Write("in.sfc", image);
