@@ -1,6 +1,6 @@
 // What several tests build and run the same way: a game whose header the analysis scores in
-// full, a file's digests, the scanner fed in chunks, and quillet-fix on one image in a fresh
-// folder.
+// full, a file's digests, a DAT's line for a game, the scanner fed in chunks, and quillet-fix on
+// one image in a fresh folder.
 #pragma once
 
 #include "rom/Digests.h"
@@ -33,6 +33,19 @@ inline Digests DigestsOf(std::span<const std::uint8_t> bytes) {
     DigestSet set;
     set.Update(bytes);
     return set.Finish();
+}
+
+// A 1 Mbit LoROM game titled "GAME <seed>".
+inline std::vector<std::uint8_t> GameImage(std::uint32_t seed) {
+    return ScoredGame(131072, samples::kLoRomArea, {.title = "GAME " + std::to_string(seed)}, seed);
+}
+
+// A game of one ROM in clrmamepro text. `game` and `rom` go in quotes as they are, escapes and
+// all; `more` are further fields of the ROM.
+inline std::string DatGame(const std::string& game, const std::string& rom,
+                           std::span<const std::uint8_t> data, const std::string& more = "") {
+    return "game ( name \"" + game + "\" rom ( name \"" + rom + "\" size " +
+           std::to_string(data.size()) + " sha1 " + DigestsOf(data).sha1 + more + " ) )\n";
 }
 
 // The scanner's details of `file`, fed `chunk` bytes at a time.

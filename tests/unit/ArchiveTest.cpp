@@ -1,7 +1,6 @@
 #include "archive/Archive.h"
 
 #include "tests/support/ArchiveMaker.h"
-#include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
 #include "tools/RomImageBuilder.h"
 
@@ -36,19 +35,12 @@ TEST(Archive, MembersComeBackInOrderWithTheirNamesSizesAndBytes) {
         {"sub/we#ird.SMC", samples::MakeRomData(4096, 2)},
         {"Pok\xC3\xA9mon \xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.fig", samples::MakeRomData(512, 3)},
         {"empty.bin", {}}};
-    const struct {
-        const char* file;
-        ArchiveFormat format;
-        const char* options;
-    } cases[] = {{"a.zip", ArchiveFormat::Zip, ""},
-                 {"b.7z", ArchiveFormat::SevenZip, ""},
-                 {"c.7Z", ArchiveFormat::SevenZip, "7zip:compression=lzma2"},
-                 {"d.7z", ArchiveFormat::SevenZip, "7zip:compression=deflate"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        const std::string path = folder.Write(c.file, MakeArchive(c.format, items, c.options));
+    for (const auto& [file, format] :
+         {std::pair{"a.zip", ArchiveFormat::Zip}, {"b.7Z", ArchiveFormat::SevenZip}}) {
+        SCOPED_TRACE(file);
+        const std::string path = folder.Write(file, MakeArchive(format, items));
         ArchiveReader reader(path);
-        EXPECT_EQ(reader.Format(), c.format);
+        EXPECT_EQ(reader.Format(), format);
         for (const ArchiveItem& item : items) {
             const std::optional<ArchiveMember> member = reader.Next();
             ASSERT_TRUE(member);
@@ -58,7 +50,6 @@ TEST(Archive, MembersComeBackInOrderWithTheirNamesSizesAndBytes) {
             EXPECT_EQ(ReadInPieces(reader), item.bytes) << item.name;
         }
         EXPECT_FALSE(reader.Next());
-        EXPECT_FALSE(reader.Next());
         // The first image, past the member that is none.
         const std::unique_ptr<MemberSource> first = ReadFirstImage(path);
         ASSERT_TRUE(first);
@@ -66,16 +57,7 @@ TEST(Archive, MembersComeBackInOrderWithTheirNamesSizesAndBytes) {
         EXPECT_EQ(*first->Bytes(), items[1].bytes);
     }
 
-    // A gz file holds one member, named after the file, of a size only its data tells.
-    const Bytes image = samples::MakeRomData(131072, 4);
-    const std::string gz =
-        folder.Write("Game (USA).sfc.GZ", MakeArchive(ArchiveFormat::Gzip, {{"x", image}}));
-    ArchiveReader reader(gz);
-    const std::optional<ArchiveMember> member = reader.Next();
-    ASSERT_TRUE(member);
-    EXPECT_EQ(member->name, "Game (USA).sfc");
-    EXPECT_EQ(reader.ReadAll(), image);
-    EXPECT_FALSE(reader.Next());
+    // A gz file's one member, named after the file, is quillet-info's folder test.
     EXPECT_EQ(ReadFirstImage(folder.Write("none.zip",
                                           MakeArchive(ArchiveFormat::Zip, {{"notes.txt", {'x'}}}))),
               nullptr);
@@ -94,10 +76,7 @@ TEST(Archive, NoMemberIsReadPastTheLimitWhateverItsHeaderSays) {
         ASSERT_TRUE(reader.Next());
         EXPECT_EQ(reader.ReadAll().size(), kLimit);
         ASSERT_TRUE(reader.Next());
-        EXPECT_EQ(MessageOf([&] { reader.ReadAll(); }),
-                  "Cannot read " + path +
-                      "#over.sfc: 4097 bytes, more than the 4096 bytes an image in an archive "
-                      "may have");
+        EXPECT_THROW(reader.ReadAll(), EMemberTooLarge); // worded in quillet-info's test
         // The next member is still there.
         ASSERT_TRUE(reader.Next());
         EXPECT_EQ(reader.ReadAll(), items[2].bytes);
@@ -114,10 +93,7 @@ TEST(Archive, NoMemberIsReadPastTheLimitWhateverItsHeaderSays) {
         ASSERT_TRUE(member);
         EXPECT_EQ(member->size, 100u);
         std::uint64_t total = 0;
-        EXPECT_EQ(MessageOf([&] { ReadInPieces(reader, &total); }),
-                  "Cannot read " + bomb +
-                      "#bomb.sfc: more than the 4096 bytes an image in an archive may have, "
-                      "though the archive says 100 bytes");
+        EXPECT_THROW(ReadInPieces(reader, &total), EMemberTooLarge);
         EXPECT_EQ(total, 4000u); // the last piece's bytes went past the limit
     }
     // One that says its member is larger than it is: refused before anything is decompressed.
@@ -132,71 +108,49 @@ TEST(Archive, CorruptArchivesAreFindingsWithLibarchivesReason) {
     TempFolder folder;
     const std::vector<ArchiveItem> items = {{"one.sfc", samples::MakeRomData(8192, 1)},
                                             {"two.sfc", samples::MakeRomData(262144, 2)}};
-    struct Visit {
-        std::vector<std::string> read;
-        std::vector<std::pair<std::string, std::string>> failed; // name and reason
-        std::size_t wanted = 0;
-    };
+    // The names of the members read, then each failure's name and reason.
     const auto visit = [](const std::string& path) {
-        Visit v;
-        v.wanted = VisitMembers(
-            path,
-            {.wanted = [](const std::string& name) { return IsImageName(name); },
-             .member =
-                 [&](std::unique_ptr<MemberSource> member) {
-                     v.read.push_back(member->Name());
-                     return true;
-                 },
-             .failure = [&](const std::string& name,
-                            const std::string& reason) { v.failed.emplace_back(name, reason); }});
-        return v;
+        std::vector<std::string> seen;
+        VisitMembers(path, {.wanted = [](const std::string& name) { return IsImageName(name); },
+                            .member =
+                                [&](std::unique_ptr<MemberSource> member) {
+                                    seen.push_back(member->Name());
+                                    return true;
+                                },
+                            .failure =
+                                [&](const std::string& name, const std::string& reason) {
+                                    seen.push_back("failed " + name + " | " + reason);
+                                }});
+        return seen;
     };
+    // Not an archive: libarchive's reason after ours.
+    const std::string bad = folder.Write("garbage.7z", samples::MakeRomData(3000, 9));
+    const std::vector<std::string> junk = visit(bad);
+    ASSERT_EQ(junk.size(), 1u);
+    const std::string prefix = "failed " + bad + " | Cannot read archive " + bad + ": ";
+    EXPECT_TRUE(junk[0].starts_with(prefix) && junk[0].size() > prefix.size()) << junk[0];
+    // Cut in the middle of the last member's data: the archive, or the member that was cut, by
+    // name; what was whole before the cut is still read, in a zip at least.
     for (const auto& [name, format] : {std::pair{"x.zip", ArchiveFormat::Zip},
                                        {"x.7z", ArchiveFormat::SevenZip},
                                        {"x.sfc.gz", ArchiveFormat::Gzip}}) {
         SCOPED_TRACE(name);
-        const std::string bad =
-            folder.Write("garbage-" + std::string(name), samples::MakeRomData(3000, 9));
-        const Visit junk = visit(bad);
-        EXPECT_TRUE(junk.read.empty());
-        ASSERT_EQ(junk.failed.size(), 1u);
-        EXPECT_EQ(junk.failed[0].first, bad);
-        const std::string prefix = "Cannot read archive " + bad + ": ";
-        EXPECT_TRUE(junk.failed[0].second.starts_with(prefix));
-        EXPECT_GT(junk.failed[0].second.size(), prefix.size()) << "libarchive's reason";
-
-        // Cut in the middle of the last member's data: the archive, or the member that was
-        // cut, by name; what was whole before the cut is still read, in a zip at least.
         const Bytes whole = MakeArchive(format, items);
-        const std::string cut =
-            folder.Write("cut-" + std::string(name),
-                         Bytes(whole.begin(),
-                               whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * 3 / 4)));
-        const Visit truncated = visit(cut);
-        ASSERT_EQ(truncated.failed.size(), 1u);
-        const auto& [culprit, reason] = truncated.failed[0];
-        EXPECT_TRUE(culprit.starts_with(cut)) << culprit;
-        EXPECT_TRUE(reason.starts_with("Cannot read ")) << reason;
-        EXPECT_NE(reason.find(culprit + ": "), std::string::npos) << reason;
+        const std::string cut = folder.Write(
+            name, Bytes(whole.begin(),
+                        whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * 3 / 4)));
+        std::vector<std::string> seen = visit(cut);
+        ASSERT_FALSE(seen.empty());
+        const std::string failure = seen.back();
+        const std::string culprit = failure.substr(7, failure.find(" | ") - 7);
+        EXPECT_TRUE(culprit.starts_with(cut)) << failure;
+        EXPECT_NE(failure.find(" | Cannot read "), std::string::npos) << failure;
+        EXPECT_NE(failure.find(culprit + ": "), std::string::npos) << failure;
+        seen.pop_back();
         if (format == ArchiveFormat::Zip) {
-            EXPECT_EQ(truncated.read, std::vector<std::string>{cut + "#one.sfc"});
+            EXPECT_EQ(seen, std::vector<std::string>{cut + "#one.sfc"});
         }
     }
-    const std::string missing = (folder.Path() / "missing.zip").string();
-    const Visit none = visit(missing);
-    ASSERT_EQ(none.failed.size(), 1u);
-    EXPECT_TRUE(none.failed[0].second.starts_with("Cannot open file " + missing + ": "));
-    EXPECT_EQ(none.wanted, 0u);
-}
-
-// The formats' names in any case are what the folder walks of quillet-info try.
-TEST(Archive, FormatsAndImagesAreKnownByExtensionInAnyCase) {
-    EXPECT_EQ(ArchiveFormatOf("a.tgz"), std::nullopt);
-    EXPECT_EQ(ArchiveFormatOf("zip"), std::nullopt);
-    for (const char* name : {"a.sfc", "A.SMC", "b/c.078", "x.Fig", "y.swc", "z.BIN"})
-        EXPECT_TRUE(IsImageName(name)) << name;
-    for (const char* name : {"a.txt", "sfc", "a.sfc/readme", "a.sfc.bak", ".dat"})
-        EXPECT_FALSE(IsImageName(name)) << name;
 }
 
 } // namespace

@@ -98,20 +98,16 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
     } cases[] = {// An empty write repaints the cell under the cursor.
                  {CRLF, "ab", "", Span(1, 3, 3), 3, 1},
                  {CRLF, "", "ab\r", Span(1, 1, 3) + Span(1, 1, 1) + Span(2, 1, 1), 1, 2},
-                 // LF keeps the column and the span.
-                 {CRLF, "", "ab\n", Span(1, 1, 3) + Span(2, 1, 3), 3, 2},
                  {CR, "", "0123456789", Span(1, 1, 11) + Span(1, 1, 1) + Span(2, 1, 1), 1, 2},
                  // Bell, then codes that do nothing.
                  {CRLF, "", "\a\t\x1b\x01\x1f\v\a", Calls{"beep", "beep"} + Span(1, 1, 1), 1, 1},
-                 // Backspace at the top left, in a row, and to the row above.
+                 // Backspace at the top left, and to the row above.
                  {CRLF, "", "\b", Span(1, 1, 1), 1, 1},
-                 {CRLF, "", "ab\b", Span(1, 1, 3) + Span(1, 1, 3), 2, 1},
                  {CRLF, "x\r", "\b", Span(1, 1, 10) + Span(1, 1, 10), 10, 1},
                  // Form feed in the middle of the text.
                  {CRLF, "q\r", "abc\fde", Calls{"color", "fill 0,0,70,70"} + Span(1, 1, 3), 3, 1},
                  // On the last row: CR LF and LF scroll; CR alone does not.
                  {CRLF, "\n\n\n\n", "ab\r", kScrollQueued + Span(5, 1, 1), 1, 5},
-                 {CR, "\n\n\n\n", "ab\r", Span(5, 1, 3) + Span(5, 1, 1), 1, 5},
                  {CRLF, "\n\n\n\nab", "\n", kScrollQueued + Span(5, 3, 3), 3, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -126,26 +122,12 @@ TEST(ConsoleOutput, RepaintsExactlyTheChangedSpans) {
 }
 
 TEST(ConsoleOutput, TextLandsWhereATerminalPutsIt) {
-    const struct {
-        TLineBreak mode;
-        std::vector<std::string> lines; // WriteLine for all but the last, Write for the last
-        std::string rows;
-    } cases[] = {// A full line leaves an empty row.
-                 {TLineBreak::CRLF, {"01234", "x"}, "01234|     |x    |"},
-                 {TLineBreak::CR, {"hell", "hi", ""}, "hill |     |     |"},
-                 {TLineBreak::CRLF, {"\x80\xa9\xff"}, "\x80\xa9\xff  |     |     |"},
-                 // Backspace from column 1 blanks the last cell of the row above.
-                 {TLineBreak::CRLF, {"01234\b"}, "0123 |     |     |"},
-                 // Text ends at its first NUL.
-                 {TLineBreak::CRLF, {{"ab\0cd", 5}, {"ef\0gh", 5}}, "ab   |ef   |     |"}};
-    for (const auto& c : cases) {
-        Console console(5, 5);
-        console.crt.SetLineBreak(c.mode);
-        for (std::size_t i = 0; i + 1 < c.lines.size(); ++i)
-            console.crt.WriteLine(c.lines[i]);
-        console.crt.Write(c.lines.back());
-        EXPECT_EQ(console.Rows(3), c.rows);
-    }
+    // A full line leaves an empty row; text ends at its first NUL.
+    Console console(5, 5);
+    console.crt.WriteLine("01234");
+    console.crt.WriteLine({"ab\0cd", 5});
+    console.crt.Write("\x80\xa9\xff");
+    EXPECT_EQ(console.Rows(4), "01234|     |ab   |\x80\xa9\xff  |");
     // 255 characters fill the buffer; the line end follows in a piece of its own.
     Console full(132, 25);
     full.crt.WriteLine(std::string(255, 'z'));
@@ -153,17 +135,6 @@ TEST(ConsoleOutput, TextLandsWhereATerminalPutsIt) {
     EXPECT_EQ(full.Rows(2, 132),
               std::string(132, 'z') + "|" + std::string(123, 'z') + std::string(9, ' ') + "|");
     EXPECT_THROW(full.crt.WriteBuffer(std::vector<char>(65536, 'a')), ERangeError);
-}
-
-TEST(ConsoleScroll, MovesTheWholeGridHiddenRowsIncluded) {
-    Console console(10, 6);
-    console.crt.Write("ab\rcd\ref\rgh\rij\rkl");
-    console.crt.SetRows(3);
-    console.crt.Write("\n");
-    EXPECT_EQ(console.crt.CursorY(), 3);
-    EXPECT_EQ(console.Rows(6, 2), "cd|ef|  |ij|kl|  |");
-    // The grid is kept column by column: row 25 takes row 1 of the next column.
-    EXPECT_EQ(console.crt.Cell(1, 25).Ch, 'b');
 }
 
 TEST(ConsoleScroll, BurstsRepaintOnceOrWhenMoreThanTheLimitAreFolded) {
@@ -194,22 +165,6 @@ TEST(ConsoleScroll, BurstsRepaintOnceOrWhenMoreThanTheLimitAreFolded) {
     console.crt.ScrollRepaint();
     console.crt.Write("x");
     EXPECT_EQ(console.window.calls, (Calls{"invalidate 0,0,70,70", "update"} + Span(1, 1, 2)));
-}
-
-TEST(ConsoleSize, OutOfRangeValuesAreDroppedAndTheCursorFollows) {
-    Console console(80, 15);
-    console.crt.Write(std::string(49, ' ') + "X" + std::string(9, '\n'));
-    for (const std::int32_t value : {1, 133, INT_MIN})
-        console.crt.SetColumns(value);
-    for (const std::int32_t value : {1, 26})
-        console.crt.SetRows(value);
-    EXPECT_EQ(std::pair(console.window.width, console.window.height), std::pair(80 * 7, 15 * 14));
-    console.crt.SetColumns(2);
-    console.crt.SetRows(2);
-    EXPECT_EQ(std::pair(console.window.width, console.window.height), std::pair(2 * 7, 2 * 14));
-    EXPECT_EQ(std::pair(console.crt.CursorX(), console.crt.CursorY()), std::pair(2, 2));
-    console.crt.SetColumns(132);
-    EXPECT_EQ(console.crt.Cell(50, 1).Ch, 'X');
 }
 
 TEST(ConsoleWindow, WithoutOneOnlyTheGridChangesAndAnyClipPaintsOnlyTheGrid) {

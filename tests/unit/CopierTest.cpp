@@ -1,18 +1,15 @@
 #include "rom/CopierFormats.h"
+#include "rom/ImageRepair.h"
 
 #include "tests/support/GameImages.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <sstream>
 
 namespace quillet {
 namespace {
 
 using namespace samples;
 using Bytes = std::vector<std::uint8_t>;
-using Json = nlohmann::json;
 using testing::FixOneFile;
 
 constexpr std::size_t kKiB = 1024;
@@ -35,27 +32,22 @@ const Bytes kLo512 = testing::ScoredGame(
 TEST(CopierFormats, HeadersAreKnownByTheirSignaturesAndTheAnalysisTests) {
     Bytes gameDoctorLong = GameDoctorHeader();
     gameDoctorLong.resize(1024);
-    const struct {
-        const char* name;
-        Bytes header;
-        CopierFormat format;
-    } cases[] = {
-        {"Super Wild Card", SuperWildCardHeader(64, 0), CopierFormat::SuperWildCard},
-        {"Pro Fighter", ProFighterHeader(64, true), CopierFormat::ProFighter},
-        {"Game Doctor, 1024 bytes", gameDoctorLong, CopierFormat::GameDoctorSf3},
+    const std::pair<Bytes, CopierFormat> cases[] = {
+        {SuperWildCardHeader(64, 0), CopierFormat::SuperWildCard},
+        {ProFighterHeader(64, true), CopierFormat::ProFighter},
+        {gameDoctorLong, CopierFormat::GameDoctorSf3},
         // Its bytes 2, 6 and 7 are zero as a Pro Fighter header's are.
-        {"Super UFO of a HiROM game", SuperUfoHeader(4, true), CopierFormat::SuperUfo},
-        {"Super UFO of a LoROM game", SuperUfoHeader(8, false), CopierFormat::SuperUfo},
-        {"neither signature nor zeros", UnknownCopierHeader(), CopierFormat::Unknown},
-        {"1024 zero bytes: no Pro Fighter writes that many", Bytes(1024), CopierFormat::Unknown},
-        {"too short for any test", Bytes(5), CopierFormat::Unknown},
+        {SuperUfoHeader(4, true), CopierFormat::SuperUfo},
+        {UnknownCopierHeader(), CopierFormat::Unknown},
+        {Bytes(1024), CopierFormat::Unknown}, // no Pro Fighter writes that many zeros
+        {Bytes(5), CopierFormat::Unknown},    // too short for any test
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IdentifyCopierHeader(c.header), c.format) << c.name;
+    for (const auto& [header, format] : cases)
+        EXPECT_EQ(IdentifyCopierHeader(header), format) << header.size();
 }
 
 TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
-    for (const Bytes& data : {MakeRomData(64 * kKiB, 3), MakeRomData(192 * kKiB, 4), kHi1536}) {
+    for (const Bytes& data : {MakeRomData(192 * kKiB, 4), kHi1536}) {
         SCOPED_TRACE(data.size());
         const Bytes interleaved = InterleavedCopy(data);
         EXPECT_EQ(Interleave(data), interleaved);
@@ -67,88 +59,21 @@ TEST(CopierFormats, InterleavingMovesTheUpperHalvesOfTheBanksFirstAndBack) {
                 << "at " << offset;
         }
     }
-    for (const std::size_t size : {std::size_t{0}, 32 * kKiB, 96 * kKiB, 64 * kKiB + 1}) {
-        EXPECT_THROW(Interleave(Bytes(size)), ERangeError) << size;
-        EXPECT_THROW(Deinterleave(Bytes(size)), ERangeError) << size;
-    }
-}
-
-// The details as quillet-info --json --details gives them.
-Json DetailsOf(const Bytes& image) {
-    testing::TempFolder folder;
-    const std::string path = folder.Write("image.sfc", image);
-    return Json::parse(testing::Info({"--json", "--details", path}).out)["Details"];
-}
-
-TEST(CopierDetails, HeadersOfEveryFormatAndSizeAndInterleavedData) {
-    const Bytes paddedFF = kLo512 + Bytes(100000, 0xFF); // 1696 bytes over 32 KiB, yet no header
-    const struct {
-        const char* name;
-        Bytes image;
-        const char* format; // of the copier header, if there is one
-        std::size_t headerSize;
-        Bytes cartridgeData;             // the data in the cartridge's order
-        const char* diagnosis = nullptr; // besides "matches"
-    } cases[] = {
-        {"Super Wild Card", SuperWildCardHeader(64, 0) + kLo512, "Super Wild Card", 512, kLo512},
-        {"Super UFO, which the analysis takes for a Pro Fighter", SuperUfoHeader(4, true) + kHi512,
-         "Super UFO", 512, kHi512},
-        {"1024 bytes, which the analysis does not see", Bytes(1024, 0) + kLo512, "unknown", 1024,
-         kLo512},
-        {"interleaved, 24 Mbit mirrored", InterleavedCopy(kHi1536), nullptr, 0, kHi1536},
-        {"interleaved behind 1024 bytes", Bytes(1024, 0x55) + InterleavedCopy(kHi512), "unknown",
-         1024, kHi512},
-        {"overdumped", kLo512 + kLo512, nullptr, 0, kLo512 + kLo512, "overdump"},
-        {"padded with 0xFF", paddedFF, nullptr, 0, paddedFF, "padded"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Json details = DetailsOf(c.image);
-        ASSERT_TRUE(details.is_object());
-        const Json copier =
-            c.format ? Json{{"Format", c.format}, {"HeaderSize", c.headerSize}} : Json();
-        EXPECT_EQ(details["Copier"], copier);
-        // The data's hashes are those of the bytes as they are.
-        const auto stored = std::span(c.image).subspan(c.headerSize);
-        const bool interleaved = !std::ranges::equal(stored, c.cartridgeData);
-        EXPECT_EQ(details["Interleaved"], interleaved);
-        EXPECT_EQ(details["Data"]["Offset"], c.headerSize);
-        EXPECT_EQ(details["Data"]["SHA1"], testing::DigestsOf(stored).sha1);
-        if (interleaved) {
-            const Digests expected = testing::DigestsOf(c.cartridgeData);
-            EXPECT_EQ(details["Deinterleaved"], (Json{{"CRC32", expected.crc32},
-                                                      {"MD5", expected.md5},
-                                                      {"SHA1", expected.sha1},
-                                                      {"SHA256", expected.sha256}}));
-        } else {
-            EXPECT_FALSE(details.contains("Deinterleaved"));
-        }
-        const bool hiRom = c.cartridgeData == kHi512 || c.cartridgeData == kHi1536;
-        EXPECT_EQ(details["Cartridge"]["HeaderAddress"], hiRom ? 0xFFC0 : 0x7FC0);
-        EXPECT_EQ(details["Opinion"]["Map"], hiRom ? "HiROM" : "LoROM");
-        std::vector<std::string> diagnosis = {"matches"};
-        if (c.diagnosis)
-            diagnosis.emplace_back(c.diagnosis);
-        EXPECT_EQ(details["Checksum"]["Diagnosis"], diagnosis);
-    }
-}
-
-TEST(CopierDetails, OddSizesWithoutAHeaderAfterThemKeepTheAnalysisOffset) {
-    // Random bytes, and a game whose header the analysis' 512 bytes already find.
-    EXPECT_EQ(DetailsOf(MakeRomData(5 * 8192 + 100, 3))["Copier"], nullptr);
-    const Json swc = DetailsOf(SuperWildCardHeader(64, 0) + kLo512 + MakeRomData(8192, 5));
-    EXPECT_EQ(swc["Copier"], (Json{{"Format", "Super Wild Card"}, {"HeaderSize", 512}}));
-    // Interleaved data is never taken for a LoROM game beside it, nor the other way round.
-    EXPECT_EQ(DetailsOf(kLo512)["Interleaved"], false);
-    EXPECT_EQ(DetailsOf(kHi512)["Interleaved"], false);
+    EXPECT_THROW(Interleave(Bytes(64 * kKiB + 1)), ERangeError);
+    EXPECT_THROW(Deinterleave(Bytes{}), ERangeError);
 }
 
 TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
     const Bytes image = Bytes(1024, 0x55) + InterleavedCopy(kHi512);
     const ImageDetails whole = testing::ScanInChunks(image, 0, image.size());
+    // The data's hashes are those of the bytes as they are; the cartridge's order is hashed too.
     ASSERT_TRUE(whole.copier);
     EXPECT_EQ(whole.copier->size, 1024u);
     EXPECT_TRUE(whole.interleaved);
+    EXPECT_EQ(whole.data.digests, testing::DigestsOf(std::span(image).subspan(1024)));
+    EXPECT_EQ(whole.deinterleaved, testing::DigestsOf(kHi512));
+    ASSERT_TRUE(whole.cartridge);
+    EXPECT_EQ(whole.cartridge->address, 0xFFC0u);
     for (const std::size_t chunk : {std::size_t{1000}, std::size_t{65536 + 1024}, 3 * kKiB}) {
         SCOPED_TRACE(chunk);
         const ImageDetails details = testing::ScanInChunks(image, 0, chunk);
@@ -160,113 +85,75 @@ TEST(CopierDetails, TheSameWhateverTheChunksThatHoldTheStartBack) {
     }
 }
 
+// The steps in memory; the tool's part, its words and the files, once each below.
 TEST(CopierFix, EachStepGivesTheBytesExpected) {
     const Bytes gameDoctor = GameDoctorHeader();
     const struct {
-        const char* name;
         Bytes image;
-        std::string options; // one or two
+        RepairRequest request;
         Bytes result;
-        std::string said; // the first line after "in.sfc: "
     } cases[] = {
-        {"de-interleaved behind a Game Doctor header, which stays",
-         gameDoctor + InterleavedCopy(kHi512), "--deinterleave", gameDoctor + kHi512,
-         "de-interleaved the data: 8 banks of 64 KiB, each in the cartridge's order"},
-        {"de-interleaved and the header taken off", gameDoctor + InterleavedCopy(kHi1536),
-         "--deinterleave --strip-header", kHi1536,
-         "removed the 512-byte copier header (Unknown 512-header based Image)"},
-        {"interleaved behind a Super Wild Card header", SuperWildCardHeader(64, 0x30) + kHi512,
-         "--interleave", SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512),
-         "interleaved the data: 8 banks of 64 KiB, their upper halves first"},
-        {"an overdump cut off", kLo512 + kLo512, "--trim", kLo512,
-         "cut the data from 1 MiB to 512 KiB, the size its header declares: the rest repeated "
-         "earlier data (an overdump)"},
-        {"an overdump cut off behind a Super Wild Card header, which counts the blocks again",
-         SuperWildCardHeader(128, 0) + kLo512 + kLo512, "--trim",
-         SuperWildCardHeader(64, 0) + kLo512, "cut the data from 1 MiB to 512 KiB"},
-        {"0xFF padding cut off", kLo512 + Bytes(100000, 0xFF), "--trim", kLo512,
-         "cut the data from 624288 bytes to 512 KiB, the size its header declares: the rest was "
-         "all 0xFF (padding)"},
-        {"1024 bytes off", Bytes(1024, 0) + kLo512, "--strip-header", kLo512,
-         "removed the 1024-byte copier header (unknown)"},
+        // Behind a Game Doctor header, which stays; behind a Super Wild Card one.
+        {gameDoctor + InterleavedCopy(kHi512), {.deinterleave = true}, gameDoctor + kHi512},
+        {SuperWildCardHeader(64, 0x30) + kHi512,
+         {.interleave = true},
+         SuperWildCardHeader(64, 0x30) + InterleavedCopy(kHi512)},
+        {kLo512 + kLo512, {.trim = true}, kLo512},
+        // A Super Wild Card header counts the blocks again.
+        {SuperWildCardHeader(128, 0) + kLo512 + kLo512,
+         {.trim = true},
+         SuperWildCardHeader(64, 0) + kLo512},
+        {Bytes(1024, 0) + kLo512, {.stripCopierHeader = true}, kLo512},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<std::string> options;
-        std::istringstream words(c.options);
-        for (std::string word; words >> word;)
-            options.push_back(word);
-        const testing::FixedFile fixed = FixOneFile(c.image, options);
-        EXPECT_EQ(fixed.run.status, 0) << fixed.run.err;
-        EXPECT_TRUE(fixed.run.out.starts_with(fixed.in + ": " + c.said)) << fixed.run.out;
-        EXPECT_EQ(fixed.written, c.result);
-        EXPECT_EQ(fixed.left, c.image);
-    }
+    for (const auto& c : cases)
+        EXPECT_TRUE(RepairImage(c.image, c.request).image == c.result) << &c - cases;
+
+    const testing::FixedFile fixed = FixOneFile(kLo512 + kLo512, {"--trim"});
+    EXPECT_TRUE(fixed.run.out.starts_with(fixed.in + ": cut the data from 1 MiB to 512 KiB, the "
+                                                     "size its header declares: the rest repeated "
+                                                     "earlier data (an overdump)\n"))
+        << fixed.run.out;
+    EXPECT_EQ(fixed.written, kLo512);
+    EXPECT_EQ(fixed.left, kLo512 + kLo512);
 }
 
-TEST(CopierFix, InterleavingThenDeinterleavingGivesTheFileBack) {
-    for (const Bytes& image :
-         {kHi512, SuperWildCardHeader(192, 0x30) + kHi1536, Bytes(1024, 0x55) + kHi512}) {
-        SCOPED_TRACE(image.size());
-        const testing::FixedFile interleaved = FixOneFile(image, {"--interleave"}, true);
-        ASSERT_EQ(interleaved.run.status, 0) << interleaved.run.err;
-        EXPECT_NE(interleaved.left, image);
-        EXPECT_EQ(DetailsOf(interleaved.left)["Interleaved"], true);
-        const testing::FixedFile back = FixOneFile(interleaved.left, {"--deinterleave"}, true);
-        EXPECT_EQ(back.run.status, 0) << back.run.err;
-        EXPECT_EQ(back.left, image);
-    }
-}
-
-TEST(CopierFix, RefusalsSayWhyExitWith1AndLeaveTheFile) {
+TEST(CopierFix, RefusalsSayWhyAndLeaveTheFile) {
     // A HiROM header with no checksum, vector or code: too weak to be found interleaved.
     Bytes weak = MakeRomData(256 * kKiB, 47);
     WriteInternalHeader(weak, kHiRomArea, {.title = "WEAK", .makeup = 0x21});
     const Bytes interleaved = InterleavedCopy(kHi512);
+    using R = RepairRefusal;
     const struct {
         Bytes image;
-        const char* option;
-        std::string err; // after "quillet-fix: FILE: "
+        RepairRequest request;
+        RepairRefusal reason;
     } cases[] = {
-        {kLo512, "--trim",
-         "nothing to trim: the data (512 KiB) is no larger than its internal header declares\n"},
-        {kLo512 + MakeRomData(64 * kKiB, 9), "--trim",
-         "the 64 KiB beyond the 512 KiB its internal header declares neither repeat earlier data "
-         "nor are padding: they may belong to the game\n"},
-        {kLo512, "--interleave",
-         "the internal header is at 0x007FC0 (LoROM), not at 0x00FFC0 (HiROM): only HiROM data "
-         "is interleaved\n"},
-        {kHi512 + MakeRomData(32 * kKiB, 2), "--interleave",
-         "557056 bytes of data, not a whole number of 64 KiB banks: only HiROM data in whole "
-         "banks is interleaved\n"},
-        {weak, "--interleave",
-         "interleaved, the data would not be recognised as such: its HiROM header does not look "
-         "enough like one\n"},
-        {kHi512, "--deinterleave",
-         "not interleaved: no internal header is found with the halves of each 64 KiB bank "
-         "swapped, more than one is as the data is\n"},
-        {MakeRomData(40000, 1), "--deinterleave",
-         "40000 bytes of data, not a whole number of 64 KiB banks"},
-        {interleaved, "--interleave",
-         "the data is interleaved: its internal header is found only with the halves of each 64 "
-         "KiB bank swapped back; give --deinterleave as well\n"},
-        {interleaved, "--checksum", "the data is interleaved"},
-        {kHi512, "--strip-header", "no copier header to remove: "},
+        {kLo512 + MakeRomData(64 * kKiB, 9), {.trim = true}, R::SurplusNeeded},
+        {kLo512, {.trim = true}, R::NothingToTrim},
+        {kLo512, {.interleave = true}, R::CannotInterleave}, // LoROM
+        {kHi512 + MakeRomData(32 * kKiB, 2), {.interleave = true}, R::CannotInterleave},
+        {weak, {.interleave = true}, R::CannotInterleave}, // would not be recognised
+        {interleaved, {.interleave = true}, R::Interleaved},
+        {kHi512, {.deinterleave = true}, R::NotInterleaved},
+        {interleaved, {.fillChecksum = true}, R::Interleaved},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.err);
-        const testing::FixedFile fixed = FixOneFile(c.image, {c.option}, true);
-        EXPECT_EQ(fixed.run.status, 1);
-        EXPECT_TRUE(fixed.run.err.starts_with("quillet-fix: " + fixed.in + ": " + c.err))
-            << fixed.run.err;
-        EXPECT_EQ(fixed.run.out, "");
-        EXPECT_EQ(fixed.left, c.image);
+        try {
+            RepairImage(c.image, c.request);
+            ADD_FAILURE() << "repaired " << &c - cases;
+        } catch (const ERepairRefused& refusal) {
+            EXPECT_EQ(refusal.Reason(), c.reason) << refusal.Message();
+        }
     }
-    const testing::ToolRun both = testing::Fix({"--interleave", "--deinterleave", "a.sfc"});
-    EXPECT_EQ(both.status, 2);
-    EXPECT_TRUE(
-        both.err.starts_with("quillet-fix: --interleave and --deinterleave exclude each other\n"))
-        << both.err;
+    // The one that keeps data that may be the game's, through the tool.
+    const testing::FixedFile kept = FixOneFile(cases[0].image, {"--trim"}, true);
+    EXPECT_EQ(kept.run.status, 1);
+    EXPECT_EQ(kept.run.err, "quillet-fix: " + kept.in +
+                                ": the 64 KiB beyond the 512 KiB its internal header declares "
+                                "neither repeat earlier data nor are padding: they may belong to "
+                                "the game\n");
+    EXPECT_EQ(kept.left, cases[0].image);
+    EXPECT_EQ(testing::Fix({"--interleave", "--deinterleave", "a.sfc"}).status, 2);
 }
 
 } // namespace

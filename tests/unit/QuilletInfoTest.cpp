@@ -2,10 +2,7 @@
 
 #include "base/Utf8.h"
 #include "cli/CommandLine.h"
-#include "rom/Digests.h"
-#include "tests/support/TempFolder.h"
-#include "tests/support/ToolRuns.h"
-#include "tools/RomImageBuilder.h"
+#include "tests/support/GameImages.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,36 +19,24 @@
 namespace quillet {
 namespace {
 
+using testing::Has;
 using testing::Info;
+using testing::Listed;
+using testing::Reports;
 using testing::ToolRun;
 
 using namespace samples;
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-// The reports in a tool's output: JSON lines, or blocks of text that end in a blank line.
-std::vector<std::string> Reports(const std::string& out, const std::string& end = "\n") {
-    std::vector<std::string> reports;
-    for (std::size_t at = 0, next; (next = out.find(end, at)) != std::string::npos;
-         at = next + end.size())
-        reports.push_back(out.substr(at, next - at));
-    return reports;
-}
-
 Json Line(const std::string& out, std::size_t index = 0) {
     return Json::parse(Reports(out).at(index));
 }
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // The digests of the demo image's data, after its copier header.
 Digests DemoDigests() {
-    const auto image = DemoImage();
-    DigestSet digests;
-    digests.Update(std::span(image).subspan(512));
-    return digests.Finish();
+    const std::vector<std::uint8_t> image = DemoImage();
+    return testing::DigestsOf(std::span(image).subspan(512));
 }
 
 // A Logiqx DAT that knows the demo image's data as the game `name`, by SHA-1 or else by
@@ -66,17 +51,12 @@ std::vector<std::uint8_t> DemoDat(const std::string& name, bool sha256 = false,
     return {text.begin(), text.end()};
 }
 
-// A path as a folder's listing gives it: with the system's separators.
-std::string Listed(const std::string& path) {
-    return Utf8FromPath(PathFromUtf8(path).make_preferred());
-}
-
 // One record goes from file to file in name order, as the main window keeps one; a file that
 // cannot be read or analysed says why, and the next one goes on.
 TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileAndFailuresGoOn) {
     testing::TempFolder folder;
     std::vector<std::uint8_t> rom = MakeRomData(131072, 4);
-    WriteInternalHeader(rom, kLoRomArea, {.title = std::string("A\"B\\\xE9\0", 6), .version = 3});
+    WriteInternalHeader(rom, kLoRomArea, {.title = "RAW", .version = 3});
     FixChecksum(rom, kLoRomArea);
     const std::string raw = folder.Write("b raw.sfc", rom);
     folder.Write("a-swc.smc",
@@ -95,38 +75,17 @@ TEST(QuilletInfo, JsonLinesCarryTheRecordFromFileToFileAndFailuresGoOn) {
     const std::string cannotOpen = "Cannot open file " + missing + ": ";
     EXPECT_EQ(unreadable["File"], missing);
     EXPECT_TRUE(unreadable["Error"].get<std::string>().starts_with(cannotOpen)) << run.out;
-    EXPECT_TRUE(unreadable["Errors"].get<std::string>().starts_with(cannotOpen));
     EXPECT_EQ(unreadable["Status"], 3);
     const Json third = Line(run.out, 2);
     EXPECT_EQ(third["File"], raw);
-    EXPECT_EQ(third["Name"].get<std::string>().substr(0, 7), std::string("A\"B\\\u00E9\0 ", 7));
     // The raw image's record still holds the Super Wild Card fields of the one before it.
     EXPECT_EQ(third["CopierBlocks"], 1911);
     EXPECT_EQ(third["SwcMode0"], true);
     EXPECT_EQ(third["Status"], 2);
-    EXPECT_EQ(third["FileFormat"], "Unheadered image (Raw copy)");
     EXPECT_EQ(third["Errors"], "No header -- Raw Image\r\n");
-    EXPECT_EQ(third["Version"], 1.03);
-    EXPECT_TRUE(third["Trace"].get<std::string>().starts_with("Complement LoROM: "));
-    // In the order the record has them, the file first.
-    EXPECT_EQ(third.begin().key(), "File");
-    EXPECT_EQ(std::next(third.begin()).key(), "Name");
     EXPECT_EQ(Line(run.out, 3), (Json{{"File", huge}, {"Error", "Integer overflow"}}));
 
-    const ToolRun text = Info({"--trace", huge});
-    EXPECT_EQ(text.status, 1);
-    EXPECT_TRUE(
-        Has(text.out, "Error:         Integer overflow\nTrace:         Complement LoROM: "));
-}
-
-TEST(QuilletInfo, CommandLine) {
-    EXPECT_EQ(Info({}).status, 2);
-    const ToolRun unknown = Info({"--colour", "x.sfc"});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_TRUE(Has(unknown.err, "unknown option --colour") && unknown.out.empty());
-    EXPECT_EQ(Info({"x.sfc", "--dat"}).status, 2);
-    // After "--" a name that looks like an option is a file.
-    EXPECT_TRUE(Has(Info({"--", "--json"}).out, "Filename:      --json\n"));
+    EXPECT_EQ(Info({}).status, 2); // no file given
 }
 
 // The reports of a folder come in name order, each with the record the one before left, and
@@ -141,77 +100,57 @@ TEST(QuilletInfo, ReportsAndTheDetailsThatComeAfterThem) {
         folder.Write("img" + std::to_string(i) + ".sfc", i % 2 == 0 ? Concatenate(swc, rom) : rom);
     }
     const std::string missing = (folder.Path() / "zz-missing.sfc").string();
-    for (const std::string mode : {"--trace", "--json"}) {
-        SCOPED_TRACE(mode);
-        const bool json = mode == "--json";
-        const ToolRun plain = Info({mode, "--verify", folder.Path().string(), missing});
-        const ToolRun details =
-            Info({mode, "--verify", "--details", folder.Path().string(), missing});
-        EXPECT_EQ(plain.status, 1);
-        EXPECT_EQ(details.status, 1);
-        const std::vector<std::string> before = Reports(plain.out, json ? "\n" : "\n\n");
-        const std::vector<std::string> after = Reports(details.out, json ? "\n" : "\n\n");
-        ASSERT_EQ(after.size(), 7u);
-        ASSERT_EQ(before.size(), 7u);
-        for (std::size_t i = 0; i < after.size(); ++i) {
-            // A JSON line's closing brace comes after the details.
-            EXPECT_TRUE(after[i].starts_with(before[i].substr(0, before[i].size() - json)));
-            EXPECT_EQ(after[i] != before[i], i < 6) << after[i];
-        }
-        if (!json) {
-            EXPECT_TRUE(before[0].starts_with("Filename:      " + demo +
-                                              "\nDOS Size:      1049088 bytes (1024 KB, 1 MB)\n"
-                                              "File Format:   Super Wild Card (SWC)\n"
-                                              "Game Name:     QUILLET DEMO CART    \n"
-                                              "ROM Format:    LoRom\n"
-                                              "ROM Size:      8Mbits (8Mbits actual size)\n"
-                                              "SRAM Size:     16kbits\n"
-                                              "Special Chips: SRAM\n"
-                                              "Country:       North America (NTSC)\n"
-                                              "Manufacturer:  Unknown Company (ID:0x33)\n"
-                                              "Version:       1.01\n"
-                                              "Checksum:      0x"))
-                << before[0];
-            EXPECT_TRUE(Has(before[0], "\nStatus:        1 - Valid SNES ROM Image loaded and "
-                                       "ready.\nErrors Found:  (None)\nVerified:      computed "
-                                       "checksum 0x"));
-            EXPECT_TRUE(Has(before[0], ", matches the header\nTrace:         Super Wild Card"));
-            EXPECT_TRUE(Has(before[6], "Status:        3 - Image loaded, but fatal errors in ROM "
-                                       "may prevent execution.\nErrors Found:  Cannot open file "));
-            continue;
-        }
-        EXPECT_EQ(Json::parse(before[0])["ChecksumMatches"], true);
-        EXPECT_EQ(Json::parse(before[1])["ChecksumMatches"], false);
-        const Json shown = Json::parse(after[0])["Details"];
-        std::vector<std::string> groups;
-        for (const auto& group : shown.items())
-            groups.push_back(group.key());
-        EXPECT_EQ(groups, (std::vector<std::string>{"Data", "File", "Cartridge", "Opinion",
-                                                    "Checksum", "Copier", "Interleaved"}));
-        EXPECT_EQ(shown["Data"]["Offset"], 512);
-        EXPECT_EQ(shown["Data"]["SHA1"], DemoDigests().sha1);
-        EXPECT_EQ(shown["Cartridge"]["Map"], "LoROM");
-        EXPECT_EQ(shown["Opinion"]["AgreesWithAnalysis"], true);
-        EXPECT_EQ(shown["Checksum"]["Diagnosis"], Json::array({"matches"}));
+    const ToolRun plain = Info({"--trace", "--verify", folder.Path().string(), missing});
+    const ToolRun details =
+        Info({"--trace", "--verify", "--details", folder.Path().string(), missing});
+    EXPECT_EQ(details.status, 1);
+    const std::vector<std::string> before = Reports(plain.out, "\n\n");
+    const std::vector<std::string> after = Reports(details.out, "\n\n");
+    ASSERT_EQ(after.size(), 7u);
+    ASSERT_EQ(before.size(), 7u);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_TRUE(after[i].starts_with(before[i]));
+        EXPECT_EQ(after[i] != before[i], i < 6) << after[i];
     }
+    EXPECT_TRUE(before[0].starts_with("Filename:      " + demo +
+                                      "\nDOS Size:      1049088 bytes (1024 KB, 1 MB)\n"
+                                      "File Format:   Super Wild Card (SWC)\n"
+                                      "Game Name:     QUILLET DEMO CART    \n"
+                                      "ROM Format:    LoRom\n"
+                                      "ROM Size:      8Mbits (8Mbits actual size)\n"
+                                      "SRAM Size:     16kbits\n"
+                                      "Special Chips: SRAM\n"
+                                      "Country:       North America (NTSC)\n"
+                                      "Manufacturer:  Unknown Company (ID:0x33)\n"
+                                      "Version:       1.01\n"
+                                      "Checksum:      0x"))
+        << before[0];
+    EXPECT_TRUE(Has(before[0], "\nStatus:        1 - Valid SNES ROM Image loaded and "
+                               "ready.\nErrors Found:  (None)\nVerified:      computed "
+                               "checksum 0x"));
+    EXPECT_TRUE(Has(before[0], ", matches the header\nTrace:         Super Wild Card"));
+    EXPECT_TRUE(Has(before[1], ", does not match the header\n")) << before[1];
+    // In JSON, the details close the line, in the order the text shows them.
+    const Json shown = Line(Info({"--json", "--details", demo}).out)["Details"];
+    std::vector<std::string> groups;
+    for (const auto& group : shown.items())
+        groups.push_back(group.key());
+    EXPECT_EQ(groups, (std::vector<std::string>{"Data", "File", "Cartridge", "Opinion", "Checksum",
+                                                "Copier", "Interleaved"}));
+    EXPECT_EQ(shown["Copier"], (Json{{"Format", "Super Wild Card"}, {"HeaderSize", 512}}));
 }
 
 TEST(QuilletInfo, DatFilesAndFoldersNameTheGameAndOnesThatCannotBeReadStopTheRun) {
     testing::TempFolder folder;
     const std::string demo = folder.Write("demo.smc", DemoImage());
     const std::string other = folder.Write("other.sfc", MakeRomData(8192));
-    const std::string good = folder.Write("good.dat", DemoDat("Demo &amp; Co (World)"));
+    const std::string good = folder.Write("good.dat", DemoDat("Demo (World)"));
     fs::create_directory(folder.Path() / "dats");
     const std::string bad = Listed(
         folder.Write("dats/snes.xml", DemoDat("Demo (World) [b]", true, "status=\"baddump\"")));
-    folder.Write("dats/readme.txt", {'H', 'i', '\n'});
     const std::string dats = (folder.Path() / "dats").string();
 
-    const ToolRun json = Info({"--json", "--dat", good, demo, other});
-    EXPECT_EQ(Line(json.out)["Details"]["Dat"]["Name"], "Demo & Co (World)");
-    EXPECT_EQ(Line(json.out)["Details"]["Dat"]["Status"], "good");
-    EXPECT_EQ(Line(json.out, 1)["Details"]["Dat"]["Match"], "none");
-    EXPECT_TRUE(Has(Info({"--dat", good, demo}).out, "  Match:       verified by SHA-1\n"));
+    EXPECT_EQ(Line(Info({"--json", "--dat", good, other}).out)["Details"]["Dat"]["Match"], "none");
     EXPECT_EQ(Line(Info({"--json", "--dat", dats, demo}).out)["Details"]["Dat"],
               (Json{{"Name", "Demo (World) [b]"},
                     {"Match", "sha256"},
@@ -220,13 +159,8 @@ TEST(QuilletInfo, DatFilesAndFoldersNameTheGameAndOnesThatCannotBeReadStopTheRun
                     {"Status", "baddump"},
                     {"Via", Json::array()},
                     {"Explanation", nullptr}}));
-    const ToolRun text = Info({"--dat=" + dats, demo, other});
-    EXPECT_TRUE(Has(text.out, "Dat:\n  Game:        Demo (World) [b]\n"
-                              "  Match:       matches a known bad dump (by SHA-256)\n"
-                              "  Rom:         d.sfc\n  Source:      " +
-                                  bad + "\n"));
-    EXPECT_TRUE(
-        Has(text.out, "Dat:\n  Game:        (unknown)\n  Match:       not in the DAT files\n"));
+    EXPECT_TRUE(Has(Info({"--dat=" + dats, demo}).out,
+                    "  Match:       matches a known bad dump (by SHA-256)\n"));
 
     std::vector<std::uint8_t> cut = DemoDat("Demo");
     cut.resize(cut.size() - 3);
@@ -266,21 +200,15 @@ TEST(QuilletInfo, NamesAndTitlesOfAnyBytesReachTheTerminalSafely) {
 #endif
     const auto printable = [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7F); };
 
-    for (const std::vector<std::string>& options : {std::vector<std::string>{"--json"},
-                                                    {"--json", "--trace", "--verify"},
-                                                    {"--json", "--details", "--dat", dat}}) {
-        std::vector<std::string> arguments = options;
-        arguments.push_back(Utf8FromPath(roms));
-        arguments.push_back((folder.Path() / "missing.sfc").string());
-        const ToolRun run = Info(arguments);
-        EXPECT_TRUE(std::ranges::all_of(run.out, printable));
-        const std::vector<std::string> lines = Reports(run.out);
-        EXPECT_EQ(lines.size(), 5u); // four images and the missing file
-        for (const std::string& line : lines) {
-            Json object;
-            ASSERT_NO_THROW(object = Json::parse(line)) << line;
-            EXPECT_TRUE(object.is_object() && object["File"].is_string()) << line;
-        }
+    const ToolRun run = Info({"--json", "--trace", "--verify", "--details", "--dat", dat,
+                              Utf8FromPath(roms), (folder.Path() / "missing.sfc").string()});
+    EXPECT_TRUE(std::ranges::all_of(run.out, printable));
+    const std::vector<std::string> lines = Reports(run.out);
+    EXPECT_EQ(lines.size(), 5u); // four images and the missing file
+    for (const std::string& line : lines) {
+        Json object;
+        ASSERT_NO_THROW(object = Json::parse(line)) << line;
+        EXPECT_TRUE(object.is_object() && object["File"].is_string()) << line;
     }
     // Each byte of the title as the code point of the same number.
     EXPECT_EQ(Line(Info({"--json", odd}).out)["Name"].get<std::string>().substr(0, 8),
@@ -298,10 +226,9 @@ TEST(QuilletInfo, NamesAndTitlesOfAnyBytesReachTheTerminalSafely) {
         << text.out;
     EXPECT_EQ(
         std::ranges::count_if(text.out, [](char c) { return c >= 0 && c < 0x20 && c != '\n'; }), 0);
-    EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2"),
-              "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2");
     // Letters of every script stay as they are, whatever their length in bytes.
-    EXPECT_EQ(TerminalText("ロム/Pokémon Ñ テスト 𝄞.sfc"), "ロム/Pokémon Ñ テスト 𝄞.sfc");
+    EXPECT_EQ(TerminalText("line\r\n\ttab\x7F\xC2\xA9\xC2 Ñ テスト 𝄞"),
+              "line\\x0d\n\\x09tab\\x7f\xC2\xA9\xC2 Ñ テスト 𝄞");
 }
 
 TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
@@ -315,14 +242,11 @@ TEST(QuilletInfo, PipesDevicesAndEmptyFoldersAreSaidToBeSo) {
     // A pipe nobody writes to: opening it to read would wait for ever.
     const std::string pipe = (folder.Path() / "pipe").string();
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::string& odd : {pipe, std::string("/dev/null"), std::string("/dev/zero")}) {
+    for (const std::string& odd : {pipe, std::string("/dev/null")}) {
         const ToolRun run = Info({"--details", odd});
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(Has(run.out, "Cannot open file " + odd + ": not a regular file\n")) << run.out;
     }
-    const ToolRun dat = Info({"--dat", pipe, empty.string()});
-    EXPECT_EQ(dat.status, 2);
-    EXPECT_TRUE(Has(dat.err, pipe + ": not a regular file")) << dat.err;
 #endif
 }
 

@@ -1,10 +1,9 @@
 #include "rom/ImageRepair.h"
 
 #include "base/ByteSource.h"
-#include "rom/ImageScanner.h"
 #include "rom/RomAnalysis.h"
 #include "rom/RomChecksum.h"
-#include "tools/RomImageBuilder.h"
+#include "tests/support/GameImages.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +21,7 @@ constexpr std::size_t kMiB = 1024 * kKiB;
 
 ImageDetails Details(const Bytes& image) {
     const SNESImageInfo info = AnalyseImageBytes(image);
-    ImageScanner scanner(image.size(), static_cast<std::uint64_t>(info.HeaderSize));
-    scanner.Feed(image);
-    return scanner.Finish(info);
+    return testing::ScanInChunks(image, static_cast<std::size_t>(info.HeaderSize), 1 << 20, info);
 }
 
 // What the verification of the command-line tool computes over a whole file.
@@ -82,13 +79,9 @@ constexpr RepairRequest kAdd{.addSwcHeader = true};
 // more than once; cases put the header in runs that count once, twice and four times.
 TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) {
     const std::pair<const char*, ImagePlan> cases[] = {
-        {"LoROM", {.dataBytes = 512 * kKiB}},
         {"LoROM, the least a header fits in", {.dataBytes = 32 * kKiB}},
         {"LoROM, 12 Mbit", {.dataBytes = 1536 * kKiB, .stalePair = true}},
         {"LoROM, SWC", {.dataBytes = 1 * kMiB, .copier = Copier::Swc}},
-        {"HiROM, 24 Mbit", {.dataBytes = 3 * kMiB, .area = kHiRomArea, .makeup = 0x21}},
-        {"HiROM, FIG",
-         {.dataBytes = 2 * kMiB, .area = kHiRomArea, .makeup = 0x31, .copier = Copier::Fig}},
         // The header in a run counted twice, then four times. The analysis looks elsewhere.
         {"ExHiROM, 48 Mbit",
          {.dataBytes = 6 * kMiB, .area = kExHiRomArea, .makeup = 0x35, .stalePair = true}},
@@ -113,19 +106,11 @@ TEST(RepairChecksum, WritesTheSumThatVerificationComputesWithTheNewPairInPlace) 
         EXPECT_TRUE(result.image == expected);
 
         EXPECT_EQ(VerifiedSum(result.image), fill.checksum);
-        const ImageDetails details = Details(result.image);
-        ASSERT_TRUE(details.cartridge);
-        EXPECT_EQ(details.cartridge->address, plan.area);
-        EXPECT_EQ(details.checksum.diagnosis.front(), ChecksumDiagnosis::Matches);
+        EXPECT_EQ(Details(result.image).checksum.diagnosis.front(), ChecksumDiagnosis::Matches);
+        // Where the analysis looks elsewhere, a note says its verification still fails.
         const bool analysisReadsThere = plan.area != kExHiRomArea;
         EXPECT_EQ(AnalyseImageBytes(result.image).Checksum == fill.checksum, analysisReadsThere);
         EXPECT_EQ(result.notes.size(), analysisReadsThere ? 0u : 1u);
-        if (!analysisReadsThere) {
-            EXPECT_TRUE(result.notes[0].starts_with(
-                "The analysis looks for the checksum at 0x00FFC0 (HiROM), not at this image's "
-                "header at 0x40FFC0 (ExHiROM), so its verification still compares 0x"))
-                << result.notes[0];
-        }
 
         const RepairResult again = RepairImage(result.image, kChecksum);
         EXPECT_FALSE(again.changed || again.checksum->Changes());
@@ -170,86 +155,57 @@ Bytes ChecksumWouldMoveTheHeader() {
     return rom;
 }
 
+// The words of a refusal are the tool's tests' business; here, the reason.
 TEST(RepairImage, RefusalsSayWhyAndChangeNothing) {
     Bytes largest = Build({.dataBytes = 8 * kMiB, .seed = 2});
     Bytes tooLarge = largest;
     tooLarge.resize(8 * kMiB + 8 * kKiB);
+    using R = RepairRefusal;
     const struct {
         Bytes image;
         RepairRequest request;
         RepairRefusal reason;
-        const char* message;
     } cases[] = {
         // More than a cartridge holds, also behind a copier header.
-        {tooLarge, kChecksum, RepairRefusal::TooLarge,
-         "too large: 8396800 bytes of data, more than the 8 MiB a cartridge can hold"},
-        {Concatenate(SuperWildCardHeader(0, 0), tooLarge), kStrip, RepairRefusal::TooLarge,
-         "too large: 8396800 bytes of data"},
-        {Build({.dataBytes = 64 * kKiB}), kStrip, RepairRefusal::NoCopierHeader,
-         "no copier header to remove: the size is not 512 bytes over a whole number of 8 KiB "
-         "blocks"},
-        {Build({.dataBytes = 64 * kKiB, .copier = Copier::Fig}), kAdd,
-         RepairRefusal::HasCopierHeader, "already has a 512-byte copier header (Profighter (FIG))"},
-        {Bytes(40000, 0xEA), kAdd, RepairRefusal::NotWholeBlocks,
-         "40000 bytes of data, not a whole number of 8 KiB blocks: a copier header in front of "
-         "them would not be recognised"},
-        {Bytes{}, kAdd, RepairRefusal::NotWholeBlocks,
-         "no data to put a copier header in front of"},
-        {Bytes(600, 0xEA), kChecksum, RepairRefusal::NoInternalHeader,
-         "no internal header: the data (600 bytes) ends before its first place, 0x007FC0 (LoROM)"},
-        {MakeRomData(64 * kKiB, 4), kChecksum, RepairRefusal::NoInternalHeader,
-         "no internal header at 0x007FC0 (LoROM), the likeliest place: neither a title nor a "
-         "map-mode byte is there, and a checksum written there could overwrite game data"},
-        {ChecksumWouldMoveTheHeader(), kChecksum, RepairRefusal::OpinionWouldMove,
-         "a checksum written at 0x007FC0 (LoROM) would make 0x00FFC0 (HiROM) look more like the "
-         "header, so the image would still not verify"},
+        {tooLarge, kChecksum, R::TooLarge},
+        {Concatenate(SuperWildCardHeader(0, 0), tooLarge), kStrip, R::TooLarge},
+        {Build({.dataBytes = 64 * kKiB}), kStrip, R::NoCopierHeader},
+        {Build({.dataBytes = 64 * kKiB, .copier = Copier::Fig}), kAdd, R::HasCopierHeader},
+        {Bytes(40000, 0xEA), kAdd, R::NotWholeBlocks},
+        // Data too short for a header, or no title nor map byte where one would go.
+        {Bytes(600, 0xEA), kChecksum, R::NoInternalHeader},
+        {MakeRomData(64 * kKiB, 4), kChecksum, R::NoInternalHeader},
+        {ChecksumWouldMoveTheHeader(), kChecksum, R::OpinionWouldMove},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(&c - cases);
         try {
             RepairImage(c.image, c.request);
             ADD_FAILURE() << "repaired";
         } catch (const ERepairRefused& refusal) {
-            EXPECT_EQ(refusal.Reason(), c.reason);
-            EXPECT_TRUE(refusal.Message().starts_with(c.message)) << refusal.Message();
+            EXPECT_EQ(refusal.Reason(), c.reason) << refusal.Message();
         }
     }
     // Exactly 8 MiB is a cartridge's worth.
     EXPECT_NO_THROW(RepairImage(Concatenate(SuperWildCardHeader(1024, 0), largest), kStrip));
 }
 
-// The mode byte says the map and how much SRAM; a header taken off first is named.
+// The mode byte says the map and how much SRAM. A header replaced is the tool's repair test.
 TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
     const std::pair<ImagePlan, std::uint8_t> cases[] = {
         {{.dataBytes = 512 * kKiB}, 0x0C},
         {{.dataBytes = 1 * kMiB, .cartridgeType = 0x02, .sramSizeCode = 1}, 0x08}, // 16 kbit
-        {{.dataBytes = 1 * kMiB, .cartridgeType = 0x02, .sramSizeCode = 3}, 0x04}, // 64 kbit
         {{.dataBytes = 1 * kMiB, .cartridgeType = 0x1A, .sramSizeCode = 5}, 0x00}, // Super FX
         {{.dataBytes = 1 * kMiB, .sramSizeCode = 3}, 0x0C}, // an SRAM size, no RAM in the type
-        {{.dataBytes = 2 * kMiB, .area = kHiRomArea, .makeup = 0x21, .stalePair = true}, 0x3C},
-        {{.dataBytes = 2 * kMiB,
-          .area = kHiRomArea,
-          .makeup = 0x21,
-          .stalePair = true,
-          .copier = Copier::Fig,
-          .cartridgeType = 0x02,
-          .sramSizeCode = 3},
-         0x34},
         {{.dataBytes = 6 * kMiB, .area = kExHiRomArea, .makeup = 0x35}, 0x3C}, // as mode 21
     };
     for (const auto& [plan, modeByte] : cases) {
         SCOPED_TRACE(static_cast<int>(modeByte));
         const Bytes image = Build(plan);
         const SNESImageInfo before = AnalyseImageBytes(image);
-        const bool strip = plan.copier != Copier::None;
-        const RepairResult result =
-            RepairImage(image, {.stripCopierHeader = strip, .addSwcHeader = true});
+        const RepairResult result = RepairImage(image, kAdd);
         ASSERT_TRUE(result.added);
         EXPECT_EQ(result.added->modeByte, modeByte);
-        EXPECT_EQ(result.stripped.has_value(), strip);
-        if (strip) {
-            EXPECT_EQ(result.stripped->format, "Profighter (FIG)");
-        }
 
         const SNESImageInfo after = AnalyseImageBytes(result.image);
         EXPECT_EQ(after.FileFormat, "Super Wild Card (SWC)");
@@ -262,24 +218,6 @@ TEST(RepairCopierHeader, AddedHeadersReadBackAsSuperWildCardWithTheSameMap) {
         EXPECT_EQ(RepairImage(result.image, kStrip).image,
                   Bytes(image.end() - static_cast<std::ptrdiff_t>(plan.dataBytes), image.end()));
     }
-}
-
-TEST(RepairCopierHeader, NotesWhenTheMapWasTheHeadersOrTheOpinionDiffers) {
-    // Without checksums only the Pro Fighter header said HiROM.
-    const RepairResult fig = RepairImage(
-        Build({.dataBytes = 1 * kMiB, .area = kHiRomArea, .makeup = 0x21, .copier = Copier::Fig}),
-        kStrip);
-    ASSERT_EQ(fig.notes.size(), 1u);
-    EXPECT_EQ(fig.notes[0], "The analysis now reads the image as LoROM, not as HiROM.");
-
-    // Both places hold valid pairs: the analysis goes by the size, the opinion by the header.
-    Bytes both = Build({.dataBytes = 3 * kMiB, .stalePair = true});
-    MarkAreaValid(both, kHiRomArea, 0x4321);
-    const RepairResult added = RepairImage(both, kAdd);
-    EXPECT_EQ(added.added->modeByte, 0x3C);
-    ASSERT_EQ(added.notes.size(), 1u);
-    EXPECT_EQ(added.notes[0], "The mode bits follow the analysis, which reads the image as HiROM; "
-                              "the second opinion puts the header at 0x007FC0 (LoROM).");
 }
 
 } // namespace
