@@ -1,8 +1,13 @@
 #include "cli/CommandLine.h"
+#include "cli/QuilletFix.h"
+#include "cli/QuilletInfo.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
 #include <sstream>
+#include <utility>
 
 namespace quillet {
 namespace {
@@ -107,6 +112,59 @@ TEST(CommandLineTable, HelpAndParserComeFromTheOneTable) {
         EXPECT_TRUE(read.err.starts_with(end.err)) << read.err;
     }
 }
+
+#ifndef _WIN32 // the pages are read from the sources, which a run under Wine need not see
+
+// The tag lines after .TP in a manual page's OPTIONS section, as plain words: "--dat FILE".
+std::set<std::string> PageOptions(const std::string& path) {
+    std::ifstream page(path);
+    EXPECT_TRUE(page) << "cannot read " << path;
+    std::set<std::string> entries;
+    bool inOptions = false;
+    bool tag = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.starts_with(".SH")) {
+            inOptions = line == ".SH OPTIONS";
+        } else if (inOptions && line.starts_with(".TP")) {
+            tag = true;
+        } else if (std::exchange(tag, false)) {
+            std::string plain;
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                if (line.compare(i, 2, "\\-") == 0)
+                    plain += line[++i];
+                else
+                    plain += line[i] == '"' || line[i] == ',' ? ' ' : line[i];
+            }
+            std::istringstream words(plain);
+            std::string macro; // .B, .BI
+            words >> macro;
+            std::string entry;
+            for (std::string word; words >> word;)
+                entry += (entry.empty() ? "" : " ") + word;
+            if (entry != "--") // which ends the options
+                entries.insert(entry);
+        }
+    }
+    return entries;
+}
+
+TEST(CommandLineTable, EachManualPageDescribesTheOptionsOfItsToolAndNoOthers) {
+    for (const auto& [tool, options] : {std::pair{"quillet-info", QuilletInfoOptions()},
+                                        std::pair{"quillet-fix", QuilletFixOptions()}}) {
+        std::set<std::string> listed;
+        for (const OptionSpelling& option : options) {
+            std::string entry;
+            for (std::string_view name : option.names)
+                entry.append(entry.empty() ? "" : " ").append(name);
+            listed.insert(option.value.empty() ? entry : entry + " " + std::string(option.value));
+        }
+        EXPECT_EQ(PageOptions(std::string(QUILLET_SOURCE_DIR) + "/packaging/man/" + tool + ".1"),
+                  listed)
+            << tool;
+    }
+}
+
+#endif
 
 } // namespace
 } // namespace quillet
