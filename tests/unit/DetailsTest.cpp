@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+#include <tuple>
 
 namespace quillet {
 namespace {
@@ -66,6 +68,25 @@ TEST(CartridgeHeader, MapModesChipsAndMemoryOfEachFamily) {
     }
 }
 
+TEST(CartridgeHeader, ExtendedHeaderOnlyWithLicensee0x33AndRegionsPastTheOldTable) {
+    Bytes rom(0x8000);
+    WriteInternalHeader(rom, kLoRomArea, {.licensee = 0x33});
+    WriteExtendedHeader(rom, kLoRomArea,
+                        {.makerCode = "8P", .gameCode = "AXYJ", .expansionRamCode = 3});
+    const auto window = std::span(rom).subspan<kLoRomArea - 0x10, kHeaderWindowSize>();
+    const CartridgeHeader extended = DecodeCartridgeHeader(window, kLoRomArea);
+    EXPECT_EQ(extended.makerCode, "8P");
+    EXPECT_EQ(extended.gameCode, "AXYJ");
+    EXPECT_EQ(extended.expansionRamKbits, 64u);
+    rom[kLoRomArea + 0x1A] = 0x01;
+    const CartridgeHeader old = DecodeCartridgeHeader(window, kLoRomArea);
+    EXPECT_FALSE(old.makerCode || old.gameCode || old.expansionRamKbits);
+
+    EXPECT_EQ(RegionName(0x0E), "International");
+    EXPECT_EQ(RegionName(0x14), "Other (variant Z)");
+    EXPECT_EQ(RegionName(0x15), "Unknown (ID:0x15)");
+}
+
 // A 2 MiB game dumped five times over: past 8 MiB the look-back buffer wraps. Whatever the
 // chunks, the hashes are those of the whole file and of the data after the copier header, and
 // the checksum is the one the verification computes, the odd tail mirrored.
@@ -95,6 +116,29 @@ TEST(ImageScanner, TheSameDetailsWhateverTheChunks) {
         EXPECT_EQ(details.cartridge, reference.cartridge);
         EXPECT_EQ(details.checksum.diagnosis, reference.checksum.diagnosis);
         EXPECT_EQ(details.checksum.explanation, reference.checksum.explanation);
+    }
+}
+
+TEST(ImageScanner, SecondOpinionOnThePlaceOfTheHeader) {
+    // A homebrew header: no checksum, but the map byte, reset code, title and size fit LoROM;
+    // the analysis falls back on the size rule, which takes 24 megabits for HiROM.
+    Bytes homebrew = MakeRomData(3 * kMiB, 3);
+    WriteInternalHeader(homebrew, kLoRomArea, {.title = "MY GAME", .romSizeCode = 0x0C});
+    WriteResetVector(homebrew, kLoRomArea, 0x8123, 0x0123, 0x78);
+    Bytes exHiRom = MakeRomData(5 * kMiB, 6);
+    WriteInternalHeader(exHiRom, kExHiRomArea,
+                        {.title = "EX", .makeup = 0x35, .romSizeCode = 0x0D});
+    WriteResetVector(exHiRom, kExHiRomArea, 0x8000, 0x408000, 0x5C);
+    FixChecksum(exHiRom, kExHiRomArea);
+    for (const auto& [image, place, address, score] :
+         {std::tuple{homebrew, HeaderPlace::LoRom, 0x7FC0u, 8},
+          std::tuple{exHiRom, HeaderPlace::ExHiRom, 0x40FFC0u, kBestScore}}) {
+        const ImageDetails details = ScanInChunks(image, 0, 1 << 20, {.HiRom = true});
+        EXPECT_EQ(details.opinion.place, place);
+        ASSERT_TRUE(details.cartridge);
+        EXPECT_EQ(details.cartridge->address, address);
+        EXPECT_EQ(*std::ranges::max_element(details.opinion.scores), score);
+        EXPECT_EQ(details.opinion.agreesWithAnalysis, place != HeaderPlace::LoRom);
     }
 }
 
