@@ -1,6 +1,7 @@
 #include "base/ByteSource.h"
 
 #include "base/FilePosition.h"
+#include "base/NumberFormat.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -80,6 +81,21 @@ std::FILE* OpenRegularFile(const std::string& path, FileInfo& info) {
 #endif
 
 } // namespace
+
+void ReadExactly(ByteSource& source, std::uint64_t position, std::span<std::uint8_t> buffer) {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        const std::size_t got = source.ReadAt(position + done, buffer.subspan(done));
+        if (got == 0) {
+            throw EReadFailure("Cannot read file " + source.Name() + ": it ended after " +
+                               FormatDecimal(static_cast<std::int64_t>(position + done)) +
+                               " of its " +
+                               FormatDecimal(static_cast<std::int64_t>(source.Size())) +
+                               " bytes, so it changed while it was read");
+        }
+        done += got;
+    }
+}
 
 FileSource::FileSource(const std::string& path) : path_(path) {
     FileInfo info{};

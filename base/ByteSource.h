@@ -30,6 +30,10 @@ public:
     virtual std::string Name() const { return "the image"; }
 };
 
+// Reads exactly buffer.size() bytes at `position`, which the source held when it was opened.
+// Throws EReadFailure when it holds fewer now: the file changed while it was read.
+void ReadExactly(ByteSource& source, std::uint64_t position, std::span<std::uint8_t> buffer);
+
 // A file opened for reading only. Open throws EFOpenError with the system's reason.
 class FileSource final : public ByteSource {
 public:

@@ -508,14 +508,7 @@ std::vector<std::uint8_t> ReadData(ByteSource& source, const HashedBytes& data) 
     if (data.size > kLargestSearchedData)
         return {};
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(data.size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t got = source.ReadAt(data.offset + done, std::span(bytes).subspan(done));
-        if (got == 0)
-            throw EReadFailure(source.Name() + " ended before its " +
-                               std::to_string(data.offset + data.size) + " bytes");
-        done += got;
-    }
+    ReadExactly(source, data.offset, bytes);
     return bytes;
 }
 

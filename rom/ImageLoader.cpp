@@ -1,7 +1,6 @@
 #include "rom/ImageLoader.h"
 
 #include "base/Checked.h"
-#include "base/NumberFormat.h"
 #include "rom/ImageScanner.h"
 
 #include <algorithm>
@@ -13,20 +12,6 @@ namespace {
 constexpr std::size_t kBlockSize = 512;
 // How much the details take at a time: small enough that a stop is heard at once.
 constexpr std::size_t kScanPiece = 1 << 16;
-
-std::string Decimal(std::uint64_t value) {
-    return FormatDecimal(static_cast<std::int64_t>(value));
-}
-
-// Reads exactly `buffer.size()` bytes at `position`, which the source held when it was opened.
-void ReadAll(ByteSource& source, std::uint64_t position, std::span<std::uint8_t> buffer) {
-    const std::size_t got = source.ReadAt(position, buffer);
-    if (got < buffer.size()) {
-        throw EReadFailure("Cannot read file " + source.Name() + ": it ended after " +
-                           Decimal(position + got) + " of its " + Decimal(source.Size()) +
-                           " bytes, so it changed while it was read");
-    }
-}
 
 std::uint64_t HeaderBytes(const SNESImageInfo& info, std::uint64_t fileSize) {
     return std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(info.HeaderSize, 0)),
@@ -46,7 +31,7 @@ LoadedImage LoadImageData(ByteSource& source, const SNESImageInfo& info,
     // need it. These bytes are the only ones read twice.
     image.copierHeader.resize(static_cast<std::size_t>(
         std::min<std::uint64_t>(HeaderBytes(info, image.fileSize), kBlockSize)));
-    ReadAll(source, 0, image.copierHeader);
+    ReadExactly(source, 0, image.copierHeader);
     if (image.dataSize <= 0)
         return image;
 
@@ -63,7 +48,7 @@ LoadedImage LoadImageData(ByteSource& source, const SNESImageInfo& info,
         // The last block is partial or empty: only the bytes the file still holds are due.
         const auto due = static_cast<std::size_t>(
             std::min<std::int64_t>(length, image.dataSize - static_cast<std::int64_t>(offset)));
-        ReadAll(source, start + offset, buffer.subspan(offset, due));
+        ReadExactly(source, start + offset, buffer.subspan(offset, due));
         const std::int64_t percent = longer ? std::int64_t{i} * 51200 / image.dataSize
                                             : CheckedMul(i, std::int32_t{51200}) / image.loaded;
         if (progress)
@@ -83,7 +68,7 @@ std::optional<ImageDetails> ScanLoadedImage(ByteSource& source, const SNESImageI
         // A header longer than a block, which no copier makes: read the rest of it.
         std::vector<std::uint8_t> rest(
             static_cast<std::size_t>(headerBytes - image.copierHeader.size()));
-        ReadAll(source, image.copierHeader.size(), rest);
+        ReadExactly(source, image.copierHeader.size(), rest);
         scanner.Feed(rest);
     }
     std::span<const std::uint8_t> loaded = buffer.first(static_cast<std::size_t>(image.loaded));
@@ -102,7 +87,7 @@ std::optional<ImageDetails> ScanLoadedImage(ByteSource& source, const SNESImageI
                 return std::nullopt;
             const auto piece = std::span(chunk).first(static_cast<std::size_t>(
                 std::min<std::uint64_t>(chunk.size(), image.fileSize - position)));
-            ReadAll(source, position, piece);
+            ReadExactly(source, position, piece);
             scanner.Feed(piece);
             position += piece.size();
         }

@@ -8,15 +8,9 @@ namespace quillet {
 
 namespace {
 
-std::vector<std::uint8_t> ReadAll(FileSource& file, const std::string& path) {
+std::vector<std::uint8_t> ReadAll(FileSource& file) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t got = file.ReadAt(done, std::span(bytes).subspan(done));
-        if (got == 0)
-            throw EReadFailure("Cannot read file " + path + ": it shrank while it was read");
-        done += got;
-    }
+    ReadExactly(file, 0, bytes);
     return bytes;
 }
 
@@ -29,14 +23,14 @@ std::vector<std::uint8_t> ReadPatchInput(const std::string& path, const char* wh
                             FormatByteCount(file.Size()) + ", more than " +
                             FormatByteCount(kLargestPatchInput));
     }
-    return ReadAll(file, path);
+    return ReadAll(file);
 }
 
 std::vector<std::uint8_t> ReadImageFile(const std::string& path) {
     FileSource file(path);
     // Refused before it is read: a file of gigabytes is no cartridge.
     CheckRepairableSize(file.Size());
-    return ReadAll(file, path);
+    return ReadAll(file);
 }
 
 PatchOutcome ApplyPatchFile(const std::string& patchPath, std::span<const std::uint8_t> image,
