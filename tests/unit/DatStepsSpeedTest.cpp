@@ -127,8 +127,6 @@ TEST(DatSteps, AFormMatchesByWhicheverHashTheDatKnowsItWithTheDetailsOrWithout) 
         {"overdumped", overdumped, DatStep::TrimOverdump},
         // The details' scan is of the file then, not of the data from its first byte on.
         {"padded behind a copier header", Concatenate(header, padded), DatStep::TrimPadding},
-        {"overdumped behind a copier header", Concatenate(header, overdumped),
-         DatStep::TrimOverdump},
     };
     for (const auto& dat : dats) {
         const DatCollection collection = Dat(dat.entries);

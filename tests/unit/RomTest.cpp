@@ -17,11 +17,11 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kMbit = 131072;
 constexpr std::size_t kMiB = 1048576;
 
-SNESImageInfo Analyse(const Bytes& image, StringSink* trace = nullptr) {
+SNESImageInfo Analyse(const Bytes& image) {
     MemorySource source(image);
     SNESImageInfo info;
-    StringSink unused;
-    EXPECT_TRUE(AnalyseRomImage(source, info, trace != nullptr ? *trace : unused));
+    StringSink trace;
+    EXPECT_TRUE(AnalyseRomImage(source, info, trace));
     return info;
 }
 
